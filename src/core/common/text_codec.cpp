@@ -1,0 +1,298 @@
+#include "common/text_codec.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+namespace tarnwick {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// The CP932 tables are built once from iconv, so that every conversion after
+// that is a table look-up and agrees byte for byte with iconv's CP932 (never
+// its SHIFT_JIS, which maps 0x5C to the yen sign).
+class Cp932Tables {
+ public:
+  static const Cp932Tables& Get() {
+    static const Cp932Tables tables;
+    return tables;
+  }
+
+  // CP932 bytes of a BMP code unit: 0 when unmappable, else the one byte
+  // (< 0x100) or the two bytes (lead << 8 | trail).
+  uint16_t Encode(char16_t unit) const { return encode_[unit]; }
+  bool Encodable(char16_t unit) const { return unit == 0 || encode_[unit] != 0; }
+
+  bool IsLead(uint8_t byte) const { return decodeLead_[byte] != nullptr; }
+  char16_t DecodeSingle(uint8_t byte) const { return decodeSingle_[byte]; }
+  char16_t DecodeDouble(uint8_t lead, uint8_t trail) const { return (*decodeLead_[lead])[trail]; }
+
+ private:
+  using Row = std::array<char16_t, 256>;
+
+  Cp932Tables() {
+    iconv_t toCp932 = iconv_open("CP932", "UTF-16LE");
+    iconv_t fromCp932 = iconv_open("UTF-16LE", "CP932");
+    if (toCp932 == reinterpret_cast<iconv_t>(-1) || fromCp932 == reinterpret_cast<iconv_t>(-1)) {
+      throw std::runtime_error("iconv has no CP932 converter");
+    }
+    for (uint32_t unit = 1; unit < 0x10000; ++unit) {
+      if (unit >= 0xD800 && unit < 0xE000) continue;
+      char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+      unsigned char out[4];
+      std::size_t n = Convert(toCp932, in, 2, out, sizeof out);
+      if (n == 1) encode_[unit] = out[0];
+      if (n == 2) encode_[unit] = static_cast<uint16_t>(out[0] << 8 | out[1]);
+    }
+    for (uint32_t byte = 0; byte < 256; ++byte) {
+      char in[1] = {static_cast<char>(byte)};
+      char16_t unit = 0;
+      decodeSingle_[byte] = DecodeOne(fromCp932, in, 1, &unit) ? unit : u'?';
+    }
+    for (uint32_t lead = 0x81; lead < 0x100; ++lead) {
+      if (decodeSingle_[lead] != u'?') continue;  // a byte of its own, not a lead byte
+      auto row = std::make_unique<Row>();
+      bool any = false;
+      for (uint32_t trail = 0; trail < 256; ++trail) {
+        char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        char16_t unit = 0;
+        (*row)[trail] = 0;
+        if (trail >= 0x40 && DecodeOne(fromCp932, in, 2, &unit)) {
+          (*row)[trail] = unit;
+          any = true;
+        }
+      }
+      if (any) {
+        decodeRows_[lead] = std::move(row);
+        decodeLead_[lead] = decodeRows_[lead].get();
+      }
+    }
+    iconv_close(toCp932);
+    iconv_close(fromCp932);
+  }
+
+  static std::size_t Convert(iconv_t cd, char* in, std::size_t inLen, unsigned char* out,
+                             std::size_t outLen) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* outPtr = reinterpret_cast<char*>(out);
+    std::size_t outLeft = outLen;
+    if (iconv(cd, &in, &inLen, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLen != 0) {
+      return 0;
+    }
+    return outLen - outLeft;
+  }
+
+  static bool DecodeOne(iconv_t cd, char* in, std::size_t inLen, char16_t* unit) {
+    unsigned char out[8];
+    if (Convert(cd, in, inLen, out, sizeof out) != 2) return false;
+    *unit = static_cast<char16_t>(out[0] | out[1] << 8);
+    return true;
+  }
+
+  std::array<uint16_t, 0x10000> encode_{};
+  std::array<char16_t, 256> decodeSingle_{};
+  std::array<const Row*, 256> decodeLead_{};
+  std::array<std::unique_ptr<Row>, 256> decodeRows_;
+};
+
+bool IsHighSurrogate(char16_t u) {
+  return u >= 0xD800 && u < 0xDC00;
+}
+bool IsLowSurrogate(char16_t u) {
+  return u >= 0xDC00 && u < 0xE000;
+}
+
+// Calls emit(bytes, count) for the CP932 form of each character.
+template <typename Emit>
+void ForEachCp932(std::u16string_view text, Emit&& emit) {
+  const Cp932Tables* tables = nullptr;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char16_t unit = text[i];
+    if (unit < 0x80) {
+      char byte = static_cast<char>(unit);
+      emit(&byte, 1);
+      continue;
+    }
+    if (!tables) tables = &Cp932Tables::Get();
+    uint16_t code = IsHighSurrogate(unit) || IsLowSurrogate(unit) ? 0 : tables->Encode(unit);
+    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) ++i;
+    if (code == 0) {
+      emit("?", 1);
+    } else if (code < 0x100) {
+      char byte = static_cast<char>(code);
+      emit(&byte, 1);
+    } else {
+      char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+      emit(bytes, 2);
+    }
+  }
+}
+
+void AppendCodePoint(std::u16string& out, char32_t cp) {
+  if (cp < 0x10000) {
+    out.push_back(static_cast<char16_t>(cp));
+  } else {
+    cp -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  }
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | cp >> 6));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | cp >> 12));
+    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | cp >> 18));
+    out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+}  // namespace
+
+void AppendUtf8AsUtf16(std::u16string& out, std::string_view utf8) {
+  const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+  std::size_t n = utf8.size();
+  for (std::size_t i = 0; i < n;) {
+    unsigned char c = s[i];
+    if (c < 0x80) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    int extra = c >= 0xC2 && c < 0xE0   ? 1
+                : c >= 0xE0 && c < 0xF0 ? 2
+                : c >= 0xF0 && c < 0xF5 ? 3
+                                        : 0;
+    char32_t cp = extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
+    bool ok = extra > 0 && i + extra < n;
+    for (int k = 1; ok && k <= extra; ++k) {
+      unsigned char t = s[i + k];
+      if ((t & 0xC0) != 0x80) ok = false;
+      cp = cp << 6 | (t & 0x3F);
+    }
+    // Reject overlong forms, surrogates and values past U+10FFFF.
+    if (ok && ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+               (cp >= 0xD800 && cp < 0xE000))) {
+      ok = false;
+    }
+    if (!ok) {
+      out.push_back(kReplacement);
+      ++i;
+      continue;
+    }
+    AppendCodePoint(out, cp);
+    i += 1 + extra;
+  }
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  AppendUtf8AsUtf16(out, utf8);
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    char16_t u = utf16[i];
+    if (IsHighSurrogate(u) && i + 1 < utf16.size() && IsLowSurrogate(utf16[i + 1])) {
+      AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
+      ++i;
+    } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
+      AppendUtf8(out, kReplacement);
+    } else {
+      AppendUtf8(out, u);
+    }
+  }
+  return out;
+}
+
+void AppendUtf16AsCp932(std::string& out, std::u16string_view utf16) {
+  ForEachCp932(utf16, [&](const char* bytes, std::size_t n) { out.append(bytes, n); });
+}
+
+std::string Utf16ToCp932(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  AppendUtf16AsCp932(out, utf16);
+  return out;
+}
+
+std::u16string Cp932ToUtf16(std::string_view cp932) {
+  std::u16string out;
+  out.reserve(cp932.size());
+  const Cp932Tables* tables = nullptr;
+  const auto* s = reinterpret_cast<const unsigned char*>(cp932.data());
+  for (std::size_t i = 0; i < cp932.size(); ++i) {
+    unsigned char c = s[i];
+    if (c < 0x80) {
+      out.push_back(c);
+      continue;
+    }
+    if (!tables) tables = &Cp932Tables::Get();
+    if (tables->IsLead(c) && i + 1 < cp932.size()) {
+      char16_t unit = tables->DecodeDouble(c, s[i + 1]);
+      if (unit != 0) {
+        out.push_back(unit);
+        ++i;
+        continue;
+      }
+    }
+    out.push_back(tables->IsLead(c) ? u'?' : tables->DecodeSingle(c));
+  }
+  return out;
+}
+
+std::string Utf8ToCp932(std::string_view utf8) {
+  return Utf16ToCp932(Utf8ToUtf16(utf8));
+}
+std::string Cp932ToUtf8(std::string_view cp932) {
+  return Utf16ToUtf8(Cp932ToUtf16(cp932));
+}
+
+std::size_t Cp932Length(std::u16string_view utf16) {
+  std::size_t length = 0;
+  ForEachCp932(utf16, [&](const char*, std::size_t n) { length += n; });
+  return length;
+}
+
+std::size_t Cp932Length(std::string_view utf8) {
+  bool ascii = true;
+  for (char c : utf8) ascii &= static_cast<unsigned char>(c) < 0x80;
+  return ascii ? utf8.size() : Cp932Length(Utf8ToUtf16(utf8));
+}
+
+std::string Utf16ToLeBytes(std::u16string_view utf16) {
+  std::string out(utf16.size() * 2, '\0');
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    out[2 * i] = static_cast<char>(utf16[i] & 0xFF);
+    out[2 * i + 1] = static_cast<char>(utf16[i] >> 8);
+  }
+  return out;
+}
+
+std::u16string LeBytesToUtf16(std::string_view bytes) {
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                   static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  }
+  return out;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,32 @@
+// Conversions between the program's UTF-8 text, UTF-16 (the registry's and
+// version 5 REG files' form) and CP932, the system code page of the data file,
+// the settings file and REGEDIT4 output. A character CP932 cannot hold
+// becomes '?'. Invalid UTF-8 bytes and lone surrogates become U+FFFD.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+void AppendUtf8AsUtf16(std::u16string& out, std::string_view utf8);
+
+std::string Utf16ToCp932(std::u16string_view utf16);
+void AppendUtf16AsCp932(std::string& out, std::u16string_view utf16);
+std::u16string Cp932ToUtf16(std::string_view cp932);
+
+std::string Utf8ToCp932(std::string_view utf8);
+std::string Cp932ToUtf8(std::string_view cp932);
+
+// Number of bytes the text takes in CP932.
+std::size_t Cp932Length(std::u16string_view utf16);
+std::size_t Cp932Length(std::string_view utf8);
+
+// UTF-16LE bytes, as stored in the registry and in version 5 REG files.
+std::string Utf16ToLeBytes(std::u16string_view utf16);
+std::u16string LeBytesToUtf16(std::string_view bytes);  // an odd last byte is dropped
+
+}  // namespace tarnwick

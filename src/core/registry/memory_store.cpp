@@ -1,0 +1,191 @@
+#include "registry/memory_store.h"
+
+#include <algorithm>
+
+#include "common/key_path.h"
+#include "common/text_codec.h"
+#include "registry/name_fold.h"
+
+namespace tarnwick {
+
+struct MemoryStore::Node {
+  struct Value {
+    std::string name;
+    RegValue value;
+    ValueFault fault = ValueFault::None;
+  };
+
+  std::string name;
+  std::u16string wideName;
+  std::vector<std::unique_ptr<Node>> children;  // sorted by upper-case fold
+  std::vector<Value> values;                    // in creation order
+  bool unreadable = false;
+  bool subKeysUnlistable = false;
+
+  Node* Child(std::string_view childName) const {
+    std::u16string wide = Utf8ToUtf16(childName);
+    for (const auto& child : children) {
+      if (CompareFoldedUpper(child->wideName, wide) == 0) return child.get();
+    }
+    return nullptr;
+  }
+
+  Node* AddChild(std::string_view childName) {
+    if (Node* existing = Child(childName)) return existing;
+    auto node = std::make_unique<Node>();
+    node->name = childName;
+    node->wideName = Utf8ToUtf16(childName);
+    auto at =
+        std::lower_bound(children.begin(), children.end(), node, [](const auto& a, const auto& b) {
+          return CompareFoldedUpper(a->wideName, b->wideName) < 0;
+        });
+    return children.insert(at, std::move(node))->get();
+  }
+
+  const Value* FindValue(std::string_view valueName) const {
+    std::u16string wide = Utf8ToUtf16(valueName);
+    for (const Value& v : values) {
+      if (CompareFoldedUpper(Utf8ToUtf16(v.name), wide) == 0) return &v;
+    }
+    return nullptr;
+  }
+};
+
+namespace {
+
+class MemoryKey : public RegistryKey {
+ public:
+  explicit MemoryKey(const MemoryStore::Node& node) : node_(node) {}
+
+  bool SubKeyNames(std::vector<std::string>& names) const override {
+    if (node_.subKeysUnlistable) return false;
+    for (const auto& child : node_.children) names.push_back(child->name);
+    return true;
+  }
+
+  bool ValueNames(std::vector<std::string>& names) const override {
+    for (const auto& v : node_.values) names.push_back(v.name);
+    return true;
+  }
+
+  bool HasSubKeys() const override { return !node_.children.empty(); }
+
+  bool QueryValueInfo(std::string_view name, TextForm form, uint32_t& type,
+                      uint32_t& size) const override {
+    const auto* v = node_.FindValue(name);
+    if (!v || v->fault == MemoryStore::ValueFault::Vanished) return false;
+    type = v->value.type;
+    size = static_cast<uint32_t>(Data(*v, form).size());
+    return true;
+  }
+
+  bool QueryValue(std::string_view name, TextForm form, uint32_t maxSize,
+                  RegValue& value) const override {
+    const auto* v = node_.FindValue(name);
+    if (!v || v->fault != MemoryStore::ValueFault::None) return false;
+    std::string data = Data(*v, form);
+    if (data.size() > maxSize) return false;
+    value.type = v->value.type;
+    value.data = std::move(data);
+    return true;
+  }
+
+ private:
+  static std::string Data(const MemoryStore::Node::Value& v, TextForm form) {
+    return form == TextForm::Wide ? v.value.data : NarrowValueData(v.value.type, v.value.data);
+  }
+
+  const MemoryStore::Node& node_;
+};
+
+}  // namespace
+
+MemoryStore::MemoryStore() {
+  for (const TRegRootKey& root : RootKeys) roots_[root.RootKey] = std::make_unique<Node>();
+}
+
+MemoryStore::~MemoryStore() = default;
+
+MemoryStore::Node* MemoryStore::Find(uint32_t root, std::string_view path) const {
+  auto it = roots_.find(root);
+  std::vector<std::string_view> parts;
+  if (it == roots_.end() || !SplitKeyPath(path, parts)) return nullptr;
+  Node* node = it->second.get();
+  for (std::string_view part : parts) {
+    node = node->Child(part);
+    if (!node) return nullptr;
+  }
+  return node;
+}
+
+MemoryStore::Node* MemoryStore::Create(std::string_view keyPath) {
+  TRegRootKey root;
+  FindRootKey(keyPath, root);
+  auto it = roots_.find(root.RootKey);
+  std::string relative(keyPath);
+  RemoveRootName(relative);
+  std::vector<std::string_view> parts;
+  if (it == roots_.end() || !SplitKeyPath(relative, parts)) return nullptr;
+  Node* node = it->second.get();
+  for (std::string_view part : parts) node = node->AddChild(part);
+  return node;
+}
+
+void MemoryStore::AddKey(std::string_view keyPath) {
+  Create(keyPath);
+}
+
+void MemoryStore::SetValue(std::string_view keyPath, std::string_view name, uint32_t type,
+                           std::string data) {
+  Node* node = Create(keyPath);
+  if (!node) return;
+  for (auto& v : node->values) {
+    if (CompareFoldedUpper(Utf8ToUtf16(v.name), Utf8ToUtf16(name)) == 0) {
+      v.value = RegValue{type, std::move(data)};
+      return;
+    }
+  }
+  node->values.push_back(Node::Value{std::string(name), RegValue{type, std::move(data)}});
+}
+
+void MemoryStore::SetString(std::string_view keyPath, std::string_view name, std::string_view text,
+                            uint32_t type) {
+  std::u16string wide = Utf8ToUtf16(text);
+  wide.push_back(u'\0');
+  SetValue(keyPath, name, type, Utf16ToLeBytes(wide));
+}
+
+void MemoryStore::SetDword(std::string_view keyPath, std::string_view name, uint32_t value) {
+  std::string data(4, '\0');
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>(value >> (8 * i) & 0xFF);
+  SetValue(keyPath, name, kRegDword, std::move(data));
+}
+
+void MemoryStore::SetUnreadable(std::string_view keyPath) {
+  if (Node* node = Create(keyPath)) node->unreadable = true;
+}
+
+void MemoryStore::SetSubKeysUnlistable(std::string_view keyPath) {
+  if (Node* node = Create(keyPath)) node->subKeysUnlistable = true;
+}
+
+void MemoryStore::SetValueFault(std::string_view keyPath, std::string_view name, ValueFault fault) {
+  Node* node = Create(keyPath);
+  if (!node) return;
+  std::u16string wide = Utf8ToUtf16(name);
+  for (auto& v : node->values) {
+    if (CompareFoldedUpper(Utf8ToUtf16(v.name), wide) == 0) v.fault = fault;
+  }
+}
+
+std::unique_ptr<RegistryKey> MemoryStore::OpenKey(uint32_t root, std::string_view path, uint32_t) {
+  Node* node = Find(root, path);
+  if (!node || node->unreadable) return nullptr;
+  return std::make_unique<MemoryKey>(*node);
+}
+
+bool MemoryStore::KeyExists(uint32_t root, std::string_view path) {
+  return Find(root, path) != nullptr;
+}
+
+}  // namespace tarnwick

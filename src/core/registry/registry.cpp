@@ -1,0 +1,157 @@
+#include "registry/registry.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/errors.h"
+#include "common/text_codec.h"
+
+namespace tarnwick {
+namespace {
+
+std::string Quoted(std::string_view name) {
+  return "'" + std::string(name) + "'";
+}
+
+[[noreturn]] void ThrowGetDataFailed(std::string_view name) {
+  throw ERegistryException(Quoted(name) + " の取得に失敗しました");
+}
+
+[[noreturn]] void ThrowInvalidType(std::string_view name) {
+  throw ERegistryException(Quoted(name) + " のデータ型が不正です");
+}
+
+TRegDataType KindOf(uint32_t type) {
+  switch (type) {
+    case kRegSz:
+      return TRegDataType::rdString;
+    case kRegExpandSz:
+      return TRegDataType::rdExpandString;
+    case kRegBinary:
+      return TRegDataType::rdBinary;
+    case kRegDword:
+      return TRegDataType::rdInteger;
+    default:
+      return TRegDataType::rdUnknown;
+  }
+}
+
+}  // namespace
+
+std::u16string WideTextUpToNul(std::string_view bytes) {
+  std::u16string text;
+  text.reserve(bytes.size() / 2 + 1);
+  for (std::size_t i = 0; i < bytes.size(); i += 2) {
+    char16_t unit = static_cast<unsigned char>(bytes[i]);
+    if (i + 1 < bytes.size())
+      unit |= static_cast<char16_t>(static_cast<unsigned char>(bytes[i + 1]) << 8);
+    if (unit == 0) break;
+    text.push_back(unit);
+  }
+  return text;
+}
+
+void TRegistry::SetRootKey(uint32_t root) {
+  if (root != root_) CloseKey();
+  root_ = root;
+}
+
+bool TRegistry::KeyExists(std::string_view path) {
+  return root_ != 0 && store_.KeyExists(root_, path);
+}
+
+bool TRegistry::OpenKeyReadOnly(std::string_view path) {
+  CloseKey();
+  if (root_ == 0) return false;
+  for (uint32_t access : {kKeyRead, kKeyExistsAccess, kKeyQueryValue}) {
+    current_ = store_.OpenKey(root_, path, access);
+    if (current_) return true;
+  }
+  return false;
+}
+
+void TRegistry::CloseKey() {
+  current_.reset();
+}
+
+void TRegistry::GetKeyNames(std::vector<std::string>& names) const {
+  names.clear();
+  if (current_) current_->SubKeyNames(names);
+}
+
+void TRegistry::GetValueNames(std::vector<std::string>& names) const {
+  names.clear();
+  if (current_) current_->ValueNames(names);
+}
+
+bool TRegistry::HasSubKeys() const {
+  return current_ && current_->HasSubKeys();
+}
+
+bool TRegistry::QueryValueInfo(std::string_view name, TextForm form, uint32_t& type,
+                               uint32_t& size) const {
+  return current_ && current_->QueryValueInfo(name, form, type, size);
+}
+
+bool TRegistry::QueryValue(std::string_view name, TextForm form, uint32_t maxSize,
+                           RegValue& value) const {
+  return current_ && current_->QueryValue(name, form, maxSize, value);
+}
+
+bool TRegistry::ValueExists(std::string_view name) const {
+  uint32_t type = 0, size = 0;
+  return QueryValueInfo(name, TextForm::Narrow, type, size);
+}
+
+bool TRegistry::GetDataInfo(std::string_view name, TRegDataInfo& info) const {
+  uint32_t type = 0, size = 0;
+  if (!QueryValueInfo(name, TextForm::Narrow, type, size)) {
+    info = TRegDataInfo();
+    return false;
+  }
+  info.RegData = KindOf(type);
+  info.DataSize = size;
+  return true;
+}
+
+TRegDataType TRegistry::GetDataType(std::string_view name) const {
+  TRegDataInfo info;
+  GetDataInfo(name, info);
+  return info.RegData;
+}
+
+std::string TRegistry::ReadString(std::string_view name) const {
+  RegValue value;
+  uint32_t size = 0;
+  if (!QueryValueInfo(name, TextForm::Wide, value.type, size) ||
+      !QueryValue(name, TextForm::Wide, size, value)) {
+    ThrowGetDataFailed(name);
+  }
+  if (value.type != kRegSz && value.type != kRegExpandSz) ThrowInvalidType(name);
+  return Utf16ToUtf8(WideTextUpToNul(value.data));
+}
+
+uint32_t TRegistry::ReadInteger(std::string_view name) const {
+  RegValue value;
+  if (!QueryValue(name, TextForm::Narrow, sizeof(uint32_t), value)) ThrowGetDataFailed(name);
+  if (value.type != kRegDword) ThrowInvalidType(name);
+  uint32_t result = 0;
+  for (std::size_t i = 0; i < value.data.size(); ++i) {
+    result |= static_cast<uint32_t>(static_cast<unsigned char>(value.data[i])) << (8 * i);
+  }
+  return result;
+}
+
+std::size_t TRegistry::ReadBinaryData(std::string_view name, void* buffer, std::size_t size) const {
+  RegValue value;
+  uint32_t type = 0, dataSize = 0;
+  if (!QueryValueInfo(name, TextForm::Narrow, type, dataSize) ||
+      !QueryValue(name, TextForm::Narrow, dataSize, value)) {
+    ThrowGetDataFailed(name);
+  }
+  std::size_t n = std::min(size, value.data.size());
+  if (n > 0) std::memcpy(buffer, value.data.data(), n);
+  return n;
+}
+
+}  // namespace tarnwick

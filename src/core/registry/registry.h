@@ -1,0 +1,81 @@
+// TRegistry: the registry accessor the program reads through. It has a root
+// key and at most one open key, the current key, and answers the few questions
+// the export and the dialogs ask of it. Paths are relative to the root.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "registry/registry_store.h"
+
+namespace tarnwick {
+
+// The kind of a value as the program distinguishes them.
+enum class TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
+
+struct TRegDataInfo {
+  TRegDataType RegData = TRegDataType::rdUnknown;
+  uint32_t DataSize = 0;
+};
+
+class TRegistry {
+ public:
+  explicit TRegistry(RegistryStore& store) : store_(store) {}
+
+  RegistryStore& Store() const { return store_; }
+
+  // Later paths are relative to this root; any current key is closed. A root
+  // of 0 makes every later open fail.
+  void SetRootKey(uint32_t root);
+  uint32_t RootKey() const { return root_; }
+
+  // True when the key opens with query and enumerate rights. The current key
+  // stays as it was. The empty path names the root itself.
+  bool KeyExists(std::string_view path);
+  // Makes the key current, trying read, then query-and-enumerate, then query
+  // rights. False when all fail; there is then no current key.
+  bool OpenKeyReadOnly(std::string_view path);
+  void CloseKey();
+  bool HasCurrentKey() const { return current_ != nullptr; }
+  const RegistryKey* CurrentKey() const { return current_.get(); }
+
+  // Subkey and value names of the current key, in the registry's order; empty
+  // without a current key. The list is cleared first.
+  void GetKeyNames(std::vector<std::string>& names) const;
+  void GetValueNames(std::vector<std::string>& names) const;
+  bool HasSubKeys() const;
+
+  bool ValueExists(std::string_view name) const;
+  // rdUnknown for other types and when the query fails.
+  TRegDataType GetDataType(std::string_view name) const;
+  bool GetDataInfo(std::string_view name, TRegDataInfo& info) const;
+
+  // REG_SZ or REG_EXPAND_SZ text, cut at the first NUL; throws
+  // ERegistryException when the query fails or the type is another.
+  std::string ReadString(std::string_view name) const;
+  // The data of a REG_DWORD value; fewer than 4 bytes are the low-order bytes.
+  // Throws ERegistryException when the query fails (data longer than 4 bytes
+  // included) or the type is another.
+  uint32_t ReadInteger(std::string_view name) const;
+  // Copies up to size data bytes and returns how many; throws when the query fails.
+  std::size_t ReadBinaryData(std::string_view name, void* buffer, std::size_t size) const;
+
+  // Raw queries on the current key, as RegQueryValueExW/A: false when there is
+  // no current key or the query fails.
+  bool QueryValueInfo(std::string_view name, TextForm form, uint32_t& type, uint32_t& size) const;
+  bool QueryValue(std::string_view name, TextForm form, uint32_t maxSize, RegValue& value) const;
+
+ private:
+  RegistryStore& store_;
+  uint32_t root_ = 0x80000001;  // HKEY_CURRENT_USER, as a new accessor starts
+  std::unique_ptr<RegistryKey> current_;
+};
+
+// Text of a wide string buffer up to its first zero unit. An odd last byte
+// counts as a unit whose high byte is zero.
+std::u16string WideTextUpToNul(std::string_view bytes);
+
+}  // namespace tarnwick

@@ -1,0 +1,36 @@
+// The registry of a Wine prefix, read from the files wineserver keeps there:
+// system.reg (HKLM), user.reg (HKCU, also HKU\S-1-5-21-0-0-0-1000) and
+// userdef.reg (HKU\.Default). Presents the five roots as Wine does, follows
+// link keys and enumerates in wineserver's order.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "registry/registry_store.h"
+
+namespace tarnwick {
+
+class WinePrefixStore : public RegistryStore {
+ public:
+  // Loads the prefix's registry files. Throws ERegistrySourceError, naming the
+  // folder or the file, when the folder holds none of the three files, or a
+  // file cannot be read or is not a Wine registry file.
+  explicit WinePrefixStore(std::string prefixDir);
+  ~WinePrefixStore() override;
+
+  const std::string& PrefixDir() const { return prefixDir_; }
+
+  std::unique_ptr<RegistryKey> OpenKey(uint32_t root, std::string_view path,
+                                       uint32_t access) override;
+  // Reloads a file that changed on disk since it was read (wineserver saves
+  // every 30 seconds). Throws like the constructor.
+  void Refresh() override;
+
+ private:
+  struct State;
+  std::string prefixDir_;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tarnwick

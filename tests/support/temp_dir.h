@@ -1,0 +1,31 @@
+// Test helpers: a temporary folder removed at the end of the test, and small
+// file utilities.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnwick::test {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Path() + "/" + name
+  std::string File(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, std::string_view bytes);
+bool FileExists(const std::string& path);
+// Path of a file under tests/data.
+std::string TestDataPath(std::string_view relative);
+
+}  // namespace tarnwick::test
