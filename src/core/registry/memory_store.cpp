@@ -20,6 +20,7 @@ struct MemoryStore::Node {
   std::vector<std::unique_ptr<Node>> children;  // sorted by upper-case fold
   std::vector<Value> values;                    // in creation order
   bool unreadable = false;
+  bool vanished = false;
   bool subKeysUnlistable = false;
 
   Node* Child(std::string_view childName) const {
@@ -113,7 +114,7 @@ MemoryStore::Node* MemoryStore::Find(uint32_t root, std::string_view path) const
   Node* node = it->second.get();
   for (std::string_view part : parts) {
     node = node->Child(part);
-    if (!node) return nullptr;
+    if (!node || node->vanished) return nullptr;
   }
   return node;
 }
@@ -163,6 +164,10 @@ void MemoryStore::SetDword(std::string_view keyPath, std::string_view name, uint
 
 void MemoryStore::SetUnreadable(std::string_view keyPath) {
   if (Node* node = Create(keyPath)) node->unreadable = true;
+}
+
+void MemoryStore::SetVanished(std::string_view keyPath) {
+  if (Node* node = Create(keyPath)) node->vanished = true;
 }
 
 void MemoryStore::SetSubKeysUnlistable(std::string_view keyPath) {

@@ -36,6 +36,8 @@ class MemoryStore : public RegistryStore {
 
   // The key passes existence tests, but every open for reading fails.
   void SetUnreadable(std::string_view keyPath);
+  // Still listed by its parent, but gone: existence tests and opens fail.
+  void SetVanished(std::string_view keyPath);
   // Listing the key's subkeys fails.
   void SetSubKeysUnlistable(std::string_view keyPath);
   void SetValueFault(std::string_view keyPath, std::string_view name, ValueFault fault);

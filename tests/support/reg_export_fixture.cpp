@@ -1,0 +1,38 @@
+#include "reg_export_fixture.h"
+
+#include "common/text_codec.h"
+
+namespace tarnwick::test {
+
+std::string ExportToBytes(RegistryStore& store, const ExportRequest& request) {
+  TempDir dir;
+  std::string path = dir.File("out.reg");
+  TRegistry registry(store);
+  RegOutputFile file;
+  file.SetRegVersion(request.version);
+  NoProgress progress;
+  NoMessagePump pump;
+  RegWriter writer(registry, file, progress, pump);
+  writer.Options = request.options;
+  writer.TotalKeyCount = static_cast<int>(request.keyPaths.size());
+  file.OpenRegFile(path);
+  writer.RegWriteHeader();
+  for (std::size_t i = 0; i < request.keyPaths.size(); ++i) {
+    writer.RegWriteKey(request.keyPaths[i], request.itemName, request.itemComment, 0,
+                       static_cast<int>(i));
+  }
+  file.CloseRegFile();
+  return ReadFileBytes(path);
+}
+
+std::string RegFileBytes(int version, const std::string& utf8Text) {
+  std::string crlf;
+  for (char c : utf8Text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  if (version == 4) return Utf8ToCp932(crlf);
+  return "\xFF\xFE" + Utf16ToLeBytes(Utf8ToUtf16(crlf));
+}
+
+}  // namespace tarnwick::test
