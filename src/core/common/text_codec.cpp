@@ -106,30 +106,13 @@ bool IsLowSurrogate(char16_t u) {
   return u >= 0xDC00 && u < 0xE000;
 }
 
-// Calls emit(bytes, count) for the CP932 form of each character.
-template <typename Emit>
-void ForEachCp932(std::u16string_view text, Emit&& emit) {
-  const Cp932Tables* tables = nullptr;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char16_t unit = text[i];
-    if (unit < 0x80) {
-      char byte = static_cast<char>(unit);
-      emit(&byte, 1);
-      continue;
-    }
-    if (!tables) tables = &Cp932Tables::Get();
-    uint16_t code = IsHighSurrogate(unit) || IsLowSurrogate(unit) ? 0 : tables->Encode(unit);
-    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) ++i;
-    if (code == 0) {
-      emit("?", 1);
-    } else if (code < 0x100) {
-      char byte = static_cast<char>(code);
-      emit(&byte, 1);
-    } else {
-      char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
-      emit(bytes, 2);
-    }
-  }
+// The CP932 code of the character starting at text[i] (see Cp932Tables::Encode;
+// 0 for '?'), advancing i past a surrogate pair.
+uint16_t Cp932Code(std::u16string_view text, std::size_t& i) {
+  char16_t unit = text[i];
+  if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) ++i;
+  if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) return 0;
+  return Cp932Tables::Get().Encode(unit);
 }
 
 void AppendCodePoint(std::u16string& out, char32_t cp) {
@@ -223,7 +206,25 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
 }
 
 void AppendUtf16AsCp932(std::string& out, std::u16string_view utf16) {
-  ForEachCp932(utf16, [&](const char* bytes, std::size_t n) { out.append(bytes, n); });
+  std::size_t start = out.size();
+  out.resize(start + utf16.size() * 2);  // at most two bytes a unit
+  char* p = out.data() + start;
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    if (utf16[i] < 0x80) {
+      *p++ = static_cast<char>(utf16[i]);
+      continue;
+    }
+    uint16_t code = Cp932Code(utf16, i);
+    if (code == 0) {
+      *p++ = '?';
+    } else if (code < 0x100) {
+      *p++ = static_cast<char>(code);
+    } else {
+      *p++ = static_cast<char>(code >> 8);
+      *p++ = static_cast<char>(code & 0xFF);
+    }
+  }
+  out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 std::string Utf16ToCp932(std::u16string_view utf16) {
@@ -267,7 +268,9 @@ std::string Cp932ToUtf8(std::string_view cp932) {
 
 std::size_t Cp932Length(std::u16string_view utf16) {
   std::size_t length = 0;
-  ForEachCp932(utf16, [&](const char*, std::size_t n) { length += n; });
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    length += utf16[i] < 0x80 || Cp932Code(utf16, i) < 0x100 ? 1 : 2;
+  }
   return length;
 }
 
