@@ -21,7 +21,9 @@ UCollator* JapaneseCollator() {
     UErrorCode status = U_ZERO_ERROR;
     UCollator* c = ucol_open("ja_JP", &status);
     if (U_FAILURE(status)) throw std::runtime_error("ICU has no collator for ja_JP");
-    ucol_setStrength(c, UCOL_TERTIARY);
+    // Japanese tailoring treats width and kana type as minor differences;
+    // names that differ in them are still different names.
+    ucol_setStrength(c, UCOL_IDENTICAL);
     return std::unique_ptr<UCollator, CollatorCloser>(c);
   }();
   return collator.get();
