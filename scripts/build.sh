@@ -2,7 +2,8 @@
 # Installs what is missing from Debian's packages, builds, and then either
 # runs the example export (demo) or every test (test).
 #   scripts/build.sh demo   export the bundled example registry and show the REG file
-#   scripts/build.sh test   build and run the whole test suite
+#   scripts/build.sh test   build and run the whole test suite, also under
+#                           AddressSanitizer and UndefinedBehaviorSanitizer
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -35,6 +36,12 @@ case "$mode" in
     ;;
   test)
     ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+    asan=${build}-asan
+    cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
+      >/dev/null
+    ninja -C "$asan" -j "$(nproc)" tarnwick_core_tests
+    ctest --test-dir "$asan" --output-on-failure -j "$(nproc)"
     ;;
   *)
     echo "usage: $0 demo|test" >&2

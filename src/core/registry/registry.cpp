@@ -98,9 +98,11 @@ bool TRegistry::QueryValue(std::string_view name, TextForm form, uint32_t maxSiz
   return current_ && current_->QueryValue(name, form, maxSize, value);
 }
 
+// Existence and type are the same in both forms; the wide form needs no
+// conversion of string data to learn them.
 bool TRegistry::ValueExists(std::string_view name) const {
   uint32_t type = 0, size = 0;
-  return QueryValueInfo(name, TextForm::Narrow, type, size);
+  return QueryValueInfo(name, TextForm::Wide, type, size);
 }
 
 bool TRegistry::GetDataInfo(std::string_view name, TRegDataInfo& info) const {
@@ -115,9 +117,8 @@ bool TRegistry::GetDataInfo(std::string_view name, TRegDataInfo& info) const {
 }
 
 TRegDataType TRegistry::GetDataType(std::string_view name) const {
-  TRegDataInfo info;
-  GetDataInfo(name, info);
-  return info.RegData;
+  uint32_t type = 0, size = 0;
+  return QueryValueInfo(name, TextForm::Wide, type, size) ? KindOf(type) : TRegDataType::rdUnknown;
 }
 
 std::string TRegistry::ReadString(std::string_view name) const {
