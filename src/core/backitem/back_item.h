@@ -1,0 +1,84 @@
+// The backup items: TBackItem (a name, key paths, a comment and the
+// auto-delete exemption) and TBackItems, the one list that owns them in the
+// order they are shown, exported and stored. Row i of the item list view
+// always shows item i.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+struct TBackItem {
+  std::string Name;
+  std::vector<std::string> BackupKeys;  // key paths, in export order
+  std::string Comment;
+  bool NoDelete = false;  // never offered for deletion when its keys are missing
+
+  // True when keyPath is in BackupKeys (case ignored) at a position other
+  // than exceptIndex; the first match counts.
+  bool HasKey(std::string_view keyPath, int exceptIndex) const;
+};
+
+// The texts of the auto-delete column.
+const char* NoDeleteText(bool noDelete);
+
+// One row of the item list view: the caption and the three sub-items.
+struct BackListRow {
+  std::string Caption;  // Name
+  std::string Keys;     // key paths joined with ";"
+  std::string Comment;
+  std::string NoDelete;  // NoDeleteText
+};
+
+// What a rebuild of the list view must show and restore. No row is selected.
+struct BackListUpdate {
+  std::vector<BackListRow> Rows;
+  int FocusRow = -1;    // the row to get the keyboard focus; -1 for none
+  bool Scroll = false;  // restore the top row and horizontal offset below
+  int TopIndex = 0;
+  int HorizontalOffset = 0;
+};
+
+// The list view as the item list sees it; the Qt window implements it.
+class BackListView {
+ public:
+  virtual ~BackListView() = default;
+  virtual int RowCount() const = 0;
+  virtual std::string FocusedCaption() const = 0;  // empty when no row has the focus
+  virtual int TopIndex() const = 0;
+  virtual int HorizontalOffset() const = 0;
+  virtual void Rebuild(const BackListUpdate& update) = 0;
+};
+
+class TBackItems {
+ public:
+  // 0 unsorted; otherwise 1 name, 2 key list, 3 comment, 4 auto-delete flag,
+  // positive ascending, negative descending.
+  int SortColumn = 0;
+
+  TBackItem& Add(std::string name, const std::vector<std::string>* keys, std::string comment,
+                 bool noDelete);
+  void Delete(int index);  // nothing on an empty list
+  void Clear();
+  TBackItem& Items(int index) { return *items_.at(static_cast<std::size_t>(index)); }
+  const TBackItem& Items(int index) const { return *items_.at(static_cast<std::size_t>(index)); }
+  int Count() const { return static_cast<int>(items_.size()); }
+
+  // Exchange sort by SortColumn that keeps equal neighbours in place.
+  void Sort();
+  // True when an item other than the one at exceptIndex has this name, case ignored.
+  bool NameExists(std::string_view name, int exceptIndex) const;
+  // The rows of the items, and what the view must restore around them.
+  BackListUpdate BuildListUpdate(const BackListView& view) const;
+  void UpdateListView(BackListView& view) const { view.Rebuild(BuildListUpdate(view)); }
+
+ private:
+  int CompareNeighbours(const TBackItem& a, const TBackItem& b) const;
+
+  std::vector<std::unique_ptr<TBackItem>> items_;
+};
+
+}  // namespace tarnwick
