@@ -1,0 +1,340 @@
+// Export throughput: loads a Wine prefix holding a synthetic key tree and
+// exports HKCU\Software\Bench as version 5 and as REGEDIT4, next to a plain
+// write() loop of the same size as the raw I/O limit. Prints medians.
+//
+//   export_bench [--repeat N] [--keys N,N,...] [--prefix DIR] [--keep-output DIR]
+//
+// --prefix measures an existing prefix folder instead of generated ones.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/key_path.h"
+#include "registry/registry.h"
+#include "registry/wine_prefix_store.h"
+#include "regwrite/progress.h"
+#include "regwrite/reg_file.h"
+#include "regwrite/reg_text.h"
+#include "synthetic_registry.h"
+
+namespace {
+
+using tarnwick::bench::kBenchKeyPath;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kDefaultRepeat = 5;
+constexpr double kMB = 1e6;
+
+double Seconds(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration<double>(to - from).count();
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+std::uint64_t FileSize(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+std::string Grouped(std::uint64_t n) {
+  std::string digits = std::to_string(n), out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
+// A folder under $TMPDIR (or /tmp), removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tarnwick-bench-XXXXXX";
+    if (!mkdtemp(pattern.data()))
+      throw std::runtime_error("mkdtemp: " + std::string(strerror(errno)));
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Exports the bench key as the program does: header, then the key path at
+// depth 0 with its whole subtree. Returns the file size.
+std::uint64_t Export(tarnwick::RegistryStore& store, int version, const std::string& path) {
+  tarnwick::TRegistry registry(store);
+  tarnwick::RegOutputFile file;
+  file.SetRegVersion(version);
+  tarnwick::NoProgress progress;
+  tarnwick::NoMessagePump pump;
+  tarnwick::RegWriter writer(registry, file, progress, pump);
+  writer.TotalKeyCount = 1;
+  file.OpenRegFile(path);
+  writer.RegWriteHeader();
+  if (writer.RegWriteKey(kBenchKeyPath, "Bench", "", 0, 0)) {
+    throw std::runtime_error(std::string(kBenchKeyPath) + " is missing from the store");
+  }
+  file.CloseRegFile();
+  return FileSize(path);
+}
+
+// The raw I/O limit: the same number of bytes in write() calls of the output
+// file's buffer size.
+void WriteChunks(const std::string& path, std::uint64_t bytes) {
+  static const std::string chunk(tarnwick::kRegFileBufferSize, 'x');
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw std::runtime_error(path + ": " + strerror(errno));
+  while (bytes > 0) {
+    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, chunk.size()));
+    ssize_t done = write(fd, chunk.data(), n);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) {
+      close(fd);
+      throw std::runtime_error(path + ": write failed");
+    }
+    bytes -= static_cast<std::uint64_t>(done);
+  }
+  close(fd);
+}
+
+struct TreeCount {
+  std::size_t keys = 0;
+  std::size_t values = 0;
+};
+
+void CountTree(tarnwick::RegistryStore& store, const std::string& path, TreeCount& count) {
+  auto key = store.OpenKey(tarnwick::kHKeyCurrentUser, path, tarnwick::kKeyRead);
+  if (!key) return;
+  ++count.keys;
+  std::vector<std::string> names;
+  key->ValueNames(names);
+  count.values += names.size();
+  names.clear();  // the key appends to the list it is given
+  key->SubKeyNames(names);
+  for (const std::string& name : names) CountTree(store, path + "\\" + name, count);
+}
+
+struct Measurement {
+  std::string label;
+  std::size_t keys = 0;  // below the bench key; 0 when unknown
+  std::size_t values = 0;
+  std::uint64_t inputBytes = 0;
+  std::uint64_t v5Bytes = 0;
+  std::uint64_t v4Bytes = 0;
+  std::vector<double> load, v5, v4, raw;
+};
+
+Measurement Measure(const std::string& prefixDir, const std::string& outDir, int repeat) {
+  Measurement m;
+  for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) {
+    m.inputBytes += FileSize(prefixDir + "/" + name);
+  }
+  const std::string v5Path = outDir + "/export-v5.reg";
+  const std::string v4Path = outDir + "/export-v4.reg";
+  const std::string rawPath = outDir + "/chunks.bin";
+
+  // Round 0 warms the caches and is not counted. Each round runs the four
+  // measurements back to back, so their ratios come from the same moment.
+  for (int round = 0; round <= repeat; ++round) {
+    for (const std::string* p : {&v5Path, &v4Path, &rawPath}) unlink(p->c_str());
+
+    auto t0 = Clock::now();
+    auto store = std::make_unique<tarnwick::WinePrefixStore>(prefixDir);
+    auto t1 = Clock::now();
+    m.v5Bytes = Export(*store, 5, v5Path);
+    auto t2 = Clock::now();
+    m.v4Bytes = Export(*store, 4, v4Path);
+    auto t3 = Clock::now();
+    WriteChunks(rawPath, m.v5Bytes);
+    auto t4 = Clock::now();
+
+    if (round == 0) {
+      TreeCount count;
+      CountTree(*store, "Software\\Bench", count);
+      m.keys = count.keys > 0 ? count.keys - 1 : 0;  // the bench key itself is not counted
+      m.values = count.values;
+      continue;
+    }
+    m.load.push_back(Seconds(t0, t1));
+    m.v5.push_back(Seconds(t1, t2));
+    m.v4.push_back(Seconds(t2, t3));
+    m.raw.push_back(Seconds(t3, t4));
+  }
+  return m;
+}
+
+void PrintRow(const char* what, const std::vector<double>& times, std::uint64_t outBytes,
+              std::uint64_t inBytes, std::size_t keys) {
+  double med = Median(times);
+  double lo = *std::min_element(times.begin(), times.end());
+  double hi = *std::max_element(times.begin(), times.end());
+  std::printf("  %-22s %9.4f %9.4f %9.4f", what, med, lo, hi);
+  if (outBytes) {
+    std::printf(" %9.1f", static_cast<double>(outBytes) / kMB / med);
+  } else {
+    std::printf(" %9s", "-");
+  }
+  if (inBytes) {
+    std::printf(" %9.1f", static_cast<double>(inBytes) / kMB / med);
+  } else {
+    std::printf(" %9s", "-");
+  }
+  if (keys) {
+    std::printf(" %8.2f", med / static_cast<double>(keys) * 1e6);
+  } else {
+    std::printf(" %8s", "-");
+  }
+  std::printf("\n");
+}
+
+void Print(const Measurement& m) {
+  std::printf("\n%s\n  %s keys, %s values below %s; registry files %s bytes (%.1f MB)\n",
+              m.label.c_str(), Grouped(m.keys).c_str(), Grouped(m.values).c_str(), kBenchKeyPath,
+              Grouped(m.inputBytes).c_str(), static_cast<double>(m.inputBytes) / kMB);
+  std::printf("  output: v5 %s bytes (%.1f MB), v4 %s bytes (%.1f MB)\n",
+              Grouped(m.v5Bytes).c_str(), static_cast<double>(m.v5Bytes) / kMB,
+              Grouped(m.v4Bytes).c_str(), static_cast<double>(m.v4Bytes) / kMB);
+  std::printf("  %-22s %9s %9s %9s %9s %9s %8s\n", "", "median s", "min s", "max s", "out MB/s",
+              "in MB/s", "us/key");
+  PrintRow("load prefix", m.load, 0, m.inputBytes, m.keys);
+  PrintRow("export v5 (UTF-16LE)", m.v5, m.v5Bytes, m.inputBytes, m.keys);
+  PrintRow("export v4 (CP932)", m.v4, m.v4Bytes, m.inputBytes, m.keys);
+  PrintRow("1 KiB write()s", m.raw, m.v5Bytes, 0, 0);
+
+  std::vector<double> ratios;
+  for (std::size_t i = 0; i < m.v5.size(); ++i) ratios.push_back(m.raw[i] / m.v5[i]);
+  std::printf("  export v5 MB/s / 1 KiB write() MB/s: %.3f (median of per-run ratios %.3f)\n",
+              Median(m.raw) / Median(m.v5), Median(ratios));
+  std::printf("  load + export v5: %.4f s median\n", Median(m.load) + Median(m.v5));
+}
+
+void PrintLinearity(const Measurement& small, const Measurement& large) {
+  if (small.keys == 0 || large.keys == 0) return;
+  auto perKey = [](const std::vector<double>& t, std::size_t keys) {
+    return Median(t) / static_cast<double>(keys);
+  };
+  std::printf("\nlinearity: time per key at %s keys / at %s keys (1.00 = linear)\n",
+              Grouped(large.keys).c_str(), Grouped(small.keys).c_str());
+  std::printf("  load %.2f   export v5 %.2f   export v4 %.2f   (1 KiB write()s per byte %.2f)\n",
+              perKey(large.load, large.keys) / perKey(small.load, small.keys),
+              perKey(large.v5, large.keys) / perKey(small.v5, small.keys),
+              perKey(large.v4, large.keys) / perKey(small.v4, small.keys),
+              (Median(large.raw) / static_cast<double>(large.v5Bytes)) /
+                  (Median(small.raw) / static_cast<double>(small.v5Bytes)));
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: export_bench [--repeat N] [--keys N,N,...] [--prefix DIR] "
+               "[--keep-output DIR]\n");
+  return 2;
+}
+
+bool ParseKeys(std::string_view text, std::vector<std::size_t>& keys) {
+  keys.clear();
+  while (!text.empty()) {
+    std::size_t comma = text.find(',');
+    std::string item(text.substr(0, comma));
+    char* end = nullptr;
+    unsigned long long n = std::strtoull(item.c_str(), &end, 10);
+    if (item.empty() || *end != '\0' || n == 0) return false;
+    keys.push_back(static_cast<std::size_t>(n));
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+  }
+  return !keys.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int repeat = kDefaultRepeat;
+  std::vector<std::size_t> keyCounts = {10000, tarnwick::bench::kDefaultKeyCount};
+  std::string prefix, keepDir;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    bool hasValue = i + 1 < argc;
+    if (arg == "--repeat" && hasValue) {
+      repeat = std::atoi(argv[++i]);
+      if (repeat < 1) return Usage();
+    } else if (arg == "--keys" && hasValue) {
+      if (!ParseKeys(argv[++i], keyCounts)) return Usage();
+    } else if (arg == "--prefix" && hasValue) {
+      prefix = argv[++i];
+    } else if (arg == "--keep-output" && hasValue) {
+      keepDir = argv[++i];
+    } else {
+      return Usage();
+    }
+  }
+
+  try {
+    TempFolder temp;
+    const std::string outDir = keepDir.empty() ? temp.Path() + "/out" : keepDir;
+    std::filesystem::create_directories(outDir);
+    std::printf(
+        "export_bench: %s from Wine registry files; %d runs after one warm-up run,\n"
+        "medians; MB = 1,000,000 bytes; temp folder %s (removed at the end)\n",
+        kBenchKeyPath, repeat, temp.Path().c_str());
+
+    std::vector<Measurement> results;
+    if (!prefix.empty()) {
+      results.push_back(Measure(prefix, outDir, repeat));
+      results.back().label = prefix;
+      Print(results.back());
+      return 0;
+    }
+    for (std::size_t keys : keyCounts) {
+      const std::string dir = temp.Path() + "/prefix-" + std::to_string(keys);
+      tarnwick::bench::SyntheticTree tree = tarnwick::bench::WriteSyntheticPrefix(dir, keys);
+      Measurement m = Measure(dir, outDir, repeat);
+      char label[160];
+      std::snprintf(label, sizeof label,
+                    "generated tree (user.reg %s bytes, depth %zu, %zu of %zu string values "
+                    "Japanese)",
+                    Grouped(tree.userRegBytes).c_str(), tree.maxDepth, tree.japaneseStrings,
+                    tree.stringValues);
+      m.label = label;
+      if (m.keys != tree.keys || m.values != tree.values) {
+        std::printf(
+            "\nWARNING: the store holds %zu keys and %zu values; %zu and %zu were written\n",
+            m.keys, m.values, tree.keys, tree.values);
+      }
+      Print(m);
+      results.push_back(std::move(m));
+      std::filesystem::remove_all(dir);
+    }
+    if (results.size() >= 2) PrintLinearity(results.front(), results.back());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "export_bench: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
