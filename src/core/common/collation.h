@@ -12,8 +12,6 @@ int CompareTextIgnoreCase(std::string_view a, std::string_view b);
 // Case-sensitive locale comparison (the lstrcmp order).
 int CompareTextLocale(std::string_view a, std::string_view b);
 
-inline bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
-  return CompareTextIgnoreCase(a, b) == 0;
-}
+bool SameTextIgnoreCase(std::string_view a, std::string_view b);
 
 }  // namespace tarnwick

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -13,5 +14,16 @@ int RenameNoReplace(const std::string& from, const std::string& to);
 // Deletes a file (not a folder). Returns 0 or the errno of the failure.
 int DeleteFile(const std::string& path);
 bool FileExists(const std::string& path);
+
+// Replaces the file's contents so that a crash or a full disk never leaves
+// half a file: writes a temporary file in the same folder, flushes it and
+// renames it over the old one, keeping the old file's permissions. A file
+// without write permission is refused with EACCES, as a read-only file is on
+// Windows. Follows a symbolic link to the file it names. Returns 0 or errno.
+int ReplaceFileContents(const std::string& path, std::string_view bytes);
+
+// Test hook: called after the temporary file is complete and before it
+// replaces the old file; a non-zero result aborts the replacement as that error.
+extern int (*g_beforeReplaceHook)(const std::string& temporaryPath);
 
 }  // namespace tarnwick
