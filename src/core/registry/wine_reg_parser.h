@@ -1,0 +1,45 @@
+// Reader of one Wine registry file ("WINE REGISTRY Version 2"), as wineserver
+// loads system.reg, user.reg and userdef.reg at start-up: key paths are taken
+// relative to the file's branch root, keys missing on the way are created,
+// and every malformed line is skipped the way wineserver skips it.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "registry/wine_key.h"
+
+namespace tarnwick {
+
+enum class WineArch { Unknown, Win32, Win64 };
+
+// A line wineserver would report on stderr while loading.
+struct WineParseIssue {
+  std::size_t line = 0;  // 1-based
+  const char* what = "";
+};
+
+struct WineRegFile {
+  // False when the first line is not the header, or an "#arch=" line names
+  // an unknown or a second, different architecture: wineserver refuses such a
+  // file as "not a registry file". The keys read before the refusal stay.
+  bool valid = false;
+  WineArch arch = WineArch::Unknown;
+  std::unique_ptr<WineKey> root = std::make_unique<WineKey>();  // the "[]" key
+  std::size_t keyLines = 0;
+  std::size_t issueCount = 0;
+  std::vector<WineParseIssue> issues;  // the first kMaxIssues of them
+  static constexpr std::size_t kMaxIssues = 100;
+};
+
+// Key paths nest at most this deep below the branch root; a deeper key line
+// counts as malformed. This bounds every recursive walk of the tree (the
+// destructor's included) on hostile files.
+inline constexpr std::size_t kWineMaxKeyDepth = 512;
+
+// Parses the whole text of a file. Never throws except std::bad_alloc.
+WineRegFile ParseWineRegistry(std::string_view text);
+
+}  // namespace tarnwick
