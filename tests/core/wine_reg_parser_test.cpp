@@ -262,7 +262,7 @@ TEST(WineRegParserKeys, NameLengthAndDepthLimits) {
   file = Parse("[" + deepest + "]\n\"v\"=\"1\"\n[" + tooDeep + "]\n\"w\"=\"2\"\n");
   const WineKey* key = file.root.get();
   std::size_t depth = 0;
-  while (!key->SubKeys().empty()) key = key->SubKeys().front().get(), ++depth;
+  for (; !key->SubKeys().empty(); ++depth) key = key->SubKeys().front().get();
   EXPECT_EQ(depth, kWineMaxKeyDepth);
   EXPECT_EQ(ValueNames(*key), std::vector<std::u16string>{u"v"});
 }

@@ -1,0 +1,214 @@
+#include "registry/wine_prefix_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <utility>
+
+#include "common/errors.h"
+#include "common/key_path.h"
+#include "common/text_codec.h"
+#include "registry/wine_namespace.h"
+#include "registry/wine_reg_parser.h"
+
+namespace tarnwick {
+namespace {
+
+// In wineserver's load order, which decides whose "#arch" line counts first.
+constexpr std::array<const char*, 3> kFileNames = {"system.reg", "userdef.reg", "user.reg"};
+enum FileIndex { kSystem, kUserDefault, kUser };
+
+// What Refresh() compares to tell that a file changed: wineserver saves by
+// renaming a new file over the old one, so the inode changes too.
+struct FileStamp {
+  int error = ENOENT;  // 0 when the file was there
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  long mtimeSec = 0;
+  long mtimeNsec = 0;
+
+  static FileStamp Of(const struct stat& st) {
+    return {0, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+  }
+  static FileStamp Of(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return FileStamp{errno == 0 ? EIO : errno};
+    return Of(st);
+  }
+  bool operator==(const FileStamp&) const = default;
+};
+
+[[noreturn]] void ThrowUnreadable(const std::string& path) {
+  throw ERegistrySourceError("Wine のレジストリ ファイルを読み込めません: " + path);
+}
+
+// Reads the whole file, or leaves text empty and the stamp at ENOENT when
+// there is no such file.
+void ReadRegistryFile(const std::string& path, std::string& text, FileStamp& stamp) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return;
+    ThrowUnreadable(path);
+  }
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (ok) {
+    stamp = FileStamp::Of(st);
+    text.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    for (;;) {
+      if (done == text.size()) text.resize(done + 65536);  // the file grew
+      ssize_t n = read(fd, text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = n == 0;
+        break;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    text.resize(done);
+  }
+  close(fd);
+  if (!ok) ThrowUnreadable(path);
+}
+
+class WineRegistryKey final : public RegistryKey {
+ public:
+  explicit WineRegistryKey(std::shared_ptr<const WineKey> key) : key_(std::move(key)) {}
+
+  bool SubKeyNames(std::vector<std::string>& names) const override {
+    for (const auto& subkey : key_->SubKeys()) names.push_back(subkey->Name());
+    return true;
+  }
+
+  bool ValueNames(std::vector<std::string>& names) const override {
+    for (const WineValue& value : key_->Values()) names.push_back(Utf16ToUtf8(value.name));
+    return true;
+  }
+
+  bool HasSubKeys() const override { return !key_->SubKeys().empty(); }
+
+  bool QueryValueInfo(std::string_view name, TextForm form, uint32_t& type,
+                      uint32_t& size) const override {
+    const WineValue* value = key_->FindValue(Utf8ToUtf16(name));
+    if (!value) return false;
+    type = value->type;
+    size = static_cast<uint32_t>(form == TextForm::Wide
+                                     ? value->data.size()
+                                     : NarrowValueData(value->type, value->data).size());
+    return true;
+  }
+
+  bool QueryValue(std::string_view name, TextForm form, uint32_t maxSize,
+                  RegValue& result) const override {
+    const WineValue* value = key_->FindValue(Utf8ToUtf16(name));
+    if (!value) return false;
+    std::string data =
+        form == TextForm::Wide ? value->data : NarrowValueData(value->type, value->data);
+    if (data.size() > maxSize) return false;
+    result.type = value->type;
+    result.data = std::move(data);
+    return true;
+  }
+
+ private:
+  std::shared_ptr<const WineKey> key_;  // shares the ownership of the whole tree
+};
+
+// The path of a root below \Registry, as Wine's kernelbase maps the handles.
+bool RootPath(uint32_t root, std::vector<std::u16string>& folded) {
+  switch (root) {
+    case kHKeyLocalMachine:
+      folded = {u"machine"};
+      return true;
+    case kHKeyCurrentUser:
+      folded = {u"user", FoldName(WineNamespace::kUserSid)};
+      return true;
+    case kHKeyUsers:
+      folded = {u"user"};
+      return true;
+    case kHKeyClassesRoot:
+      folded = {u"machine", u"software", u"classes"};
+      return true;
+    case kHKeyCurrentConfig:
+      folded = {u"machine", u"system", u"currentcontrolset", u"hardware profiles", u"current"};
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+struct WinePrefixStore::State {
+  std::array<FileStamp, 3> stamps;
+  std::shared_ptr<const WineNamespace> registry;
+
+  static std::unique_ptr<State> Load(const std::string& dir);
+};
+
+std::unique_ptr<WinePrefixStore::State> WinePrefixStore::State::Load(const std::string& dir) {
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    throw ERegistrySourceError("Wine のプレフィックス フォルダーが見つかりません: " + dir);
+  }
+  auto state = std::make_unique<State>();
+  std::array<std::string, 3> paths, texts;
+  bool any = false;
+  for (std::size_t i = 0; i < kFileNames.size(); ++i) {
+    paths[i] = dir + "/" + kFileNames[i];
+    ReadRegistryFile(paths[i], texts[i], state->stamps[i]);
+    any = any || state->stamps[i].error == 0;
+  }
+  if (!any) throw ERegistrySourceError("Wine のレジストリ ファイルが見つかりません: " + dir);
+
+  std::array<std::unique_ptr<WineKey>, 3> branches;
+  WineArch arch = WineArch::Unknown;
+  for (std::size_t i = 0; i < kFileNames.size(); ++i) {
+    if (state->stamps[i].error != 0) continue;
+    WineRegFile file = ParseWineRegistry(texts[i]);
+    // wineserver keeps the first architecture it reads and refuses a file
+    // naming another one.
+    bool archClash =
+        arch != WineArch::Unknown && file.arch != WineArch::Unknown && file.arch != arch;
+    if (!file.valid || archClash) {
+      throw ERegistrySourceError("Wine のレジストリ ファイルではありません: " + paths[i]);
+    }
+    if (arch == WineArch::Unknown) arch = file.arch;
+    branches[i] = std::move(file.root);
+    std::string().swap(texts[i]);
+  }
+  state->registry = std::make_shared<const WineNamespace>(
+      std::move(branches[kSystem]), std::move(branches[kUserDefault]), std::move(branches[kUser]));
+  return state;
+}
+
+WinePrefixStore::WinePrefixStore(std::string prefixDir)
+    : prefixDir_(std::move(prefixDir)), state_(State::Load(prefixDir_)) {}
+
+WinePrefixStore::~WinePrefixStore() = default;
+
+std::unique_ptr<RegistryKey> WinePrefixStore::OpenKey(uint32_t root, std::string_view path,
+                                                      uint32_t) {
+  std::vector<std::u16string> folded;
+  std::vector<std::string_view> names;
+  if (!RootPath(root, folded) || !SplitKeyPath(path, names)) return nullptr;
+  for (std::string_view name : names) folded.push_back(FoldName(Utf8ToUtf16(name)));
+  const WineKey* key = state_->registry->Open(folded);
+  if (!key) return nullptr;
+  return std::make_unique<WineRegistryKey>(std::shared_ptr<const WineKey>(state_->registry, key));
+}
+
+void WinePrefixStore::Refresh() {
+  bool changed = false;
+  for (std::size_t i = 0; i < kFileNames.size() && !changed; ++i) {
+    changed = !(FileStamp::Of(prefixDir_ + "/" + kFileNames[i]) == state_->stamps[i]);
+  }
+  if (changed) state_ = State::Load(prefixDir_);  // on failure the old tree stays
+}
+
+}  // namespace tarnwick

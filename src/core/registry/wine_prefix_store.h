@@ -21,10 +21,14 @@ class WinePrefixStore : public RegistryStore {
 
   const std::string& PrefixDir() const { return prefixDir_; }
 
+  // Every key that exists opens, whatever the access asked for. An open key
+  // shares the tree it was opened in: it stays valid after Refresh() but goes
+  // on showing the data of before the reload.
   std::unique_ptr<RegistryKey> OpenKey(uint32_t root, std::string_view path,
                                        uint32_t access) override;
-  // Reloads a file that changed on disk since it was read (wineserver saves
-  // every 30 seconds). Throws like the constructor.
+  // Reloads the files when one changed on disk since it was read (wineserver
+  // saves every 30 seconds). Throws like the constructor, and then keeps the
+  // data it had.
   void Refresh() override;
 
  private:
