@@ -203,6 +203,22 @@ TEST(WinePrefixStoreLinks, BrokenLinksFailCleanly) {
   EXPECT_EQ(SubKeys(store, kHKeyLocalMachine, "").size(), 9u);  // still listed
 }
 
+TEST(WinePrefixStoreLinks, BoundsTheLinksOneOpenFollows) {
+  // L15 links to Machine itself; every other L<d> to a path passing ten
+  // times through L<d+1>. Opening L0 would take 10^15 steps.
+  std::string body = "[L15]\n" + LinkTo(u"\\Registry\\Machine");
+  for (int d = 0; d < 15; ++d) {
+    std::u16string target = u"\\Registry\\Machine";
+    for (int i = 0; i < 10; ++i) target += u"\\L" + Utf8ToUtf16(std::to_string(d + 1));
+    body += "[L" + std::to_string(d) + "]\n" + LinkTo(target);
+  }
+  Prefix prefix;
+  prefix.Write("system.reg", body);
+  WinePrefixStore store(prefix.Path());
+  EXPECT_EQ(SubKeys(store, kHKeyLocalMachine, "L14").size(), 16u);  // eleven links lead home
+  EXPECT_EQ(store.OpenKey(kHKeyLocalMachine, "L0", kKeyRead), nullptr);
+}
+
 TEST(WinePrefixStoreValues, WideAndNarrowForms) {
   Prefix prefix;
   prefix.Write("user.reg", R"(
@@ -340,6 +356,18 @@ TEST(WinePrefixStoreFixture, ReadsAFreshWine8Prefix) {
   EXPECT_EQ(SubKeys(store, kHKeyLocalMachine, "Software\\Classes\\Wow6432Node\\AppId"),
             SubKeys(store, kHKeyClassesRoot, "AppId"));
   EXPECT_NE(store.OpenKey(kHKeyCurrentUser, "Control Panel\\Desktop", kKeyRead), nullptr);
+}
+
+TEST(WinePrefixStoreFixture, HandWrittenUserFile) {
+  Prefix prefix;
+  WriteFileBytes(prefix.File("user.reg"),
+                 test::ReadFileBytes(test::TestDataPath("wine/line-forms.reg")));
+  WinePrefixStore store(prefix.Path());
+  EXPECT_EQ(Values(store, kHKeyCurrentUser, ""), std::vector<std::string>{""});
+  EXPECT_EQ(Text(store, kHKeyUsers, "S-1-5-21-0-0-0-1000\\Software\\Forms", "名前"), "日本語の値");
+  EXPECT_EQ(Text(store, kHKeyCurrentUser, "Software\\Link", "here"), "yes");
+  EXPECT_EQ(SubKeys(store, kHKeyCurrentUser, "Software"),
+            (std::vector<std::string>{"Forms", "Link", "Target"}));
 }
 
 }  // namespace

@@ -35,23 +35,24 @@ WineNamespace::WineNamespace(std::unique_ptr<WineKey> machine, std::unique_ptr<W
 }
 
 const WineKey* WineNamespace::Open(std::span<const std::u16string> folded) const {
-  return Walk(top_.get(), folded, 0);
+  int follows = 0;
+  return Walk(top_.get(), folded, 0, follows);
 }
 
 const WineKey* WineNamespace::Walk(const WineKey* key, std::span<const std::u16string> folded,
-                                   int depth) const {
+                                   int depth, int& follows) const {
   for (const std::u16string& name : folded) {
-    if (key->IsLink() && !(key = Follow(*key, depth))) return nullptr;
+    if (key->IsLink() && !(key = Follow(*key, depth, follows))) return nullptr;
     if (!(key = key->FindSubKey(name))) return nullptr;
   }
-  return key->IsLink() ? Follow(*key, depth) : key;
+  return key->IsLink() ? Follow(*key, depth, follows) : key;
 }
 
 // The target is an absolute path in the object namespace, case-insensitive,
 // such as \Registry\Machine\Software\Classes\AppId. wineserver does not check
 // the value's type, and a NUL unit in the data is part of the last name.
-const WineKey* WineNamespace::Follow(const WineKey& link, int depth) const {
-  if (depth >= kMaxLinkDepth) return nullptr;
+const WineKey* WineNamespace::Follow(const WineKey& link, int depth, int& follows) const {
+  if (depth >= kMaxLinkDepth || ++follows > kMaxLinkFollows) return nullptr;
   const WineValue* target = link.FindValue(u"SymbolicLinkValue");
   if (!target) return nullptr;
   std::u16string path = LeBytesToUtf16(target->data);
@@ -59,7 +60,7 @@ const WineKey* WineNamespace::Follow(const WineKey& link, int depth) const {
   std::vector<std::u16string> folded;
   FoldPath(path, folded);
   if (folded.empty() || folded[0] != u"registry") return nullptr;
-  return Walk(top_.get(), std::span(folded).subspan(1), depth + 1);
+  return Walk(top_.get(), std::span(folded).subspan(1), depth + 1, follows);
 }
 
 }  // namespace tarnwick

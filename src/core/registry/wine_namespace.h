@@ -21,6 +21,9 @@ class WineNamespace {
   // A link whose target passes through links is followed this many levels
   // deep at most; a loop fails there.
   static constexpr int kMaxLinkDepth = 16;
+  // One open follows at most this many links in all: targets that each pass
+  // through several links would otherwise take exponential time.
+  static constexpr int kMaxLinkFollows = 1024;
 
   // Any branch may be empty (a missing file).
   WineNamespace(std::unique_ptr<WineKey> machine, std::unique_ptr<WineKey> userDefault,
@@ -30,12 +33,13 @@ class WineNamespace {
 
   // Opens the key at a path of folded names below \Registry, following the
   // links on the way and a link at the end. Null when a key is missing, a link
-  // is broken or links nest too deep.
+  // is broken, or links nest too deep or are too many.
   const WineKey* Open(std::span<const std::u16string> folded) const;
 
  private:
-  const WineKey* Walk(const WineKey* key, std::span<const std::u16string> folded, int depth) const;
-  const WineKey* Follow(const WineKey& link, int depth) const;
+  const WineKey* Walk(const WineKey* key, std::span<const std::u16string> folded, int depth,
+                      int& follows) const;
+  const WineKey* Follow(const WineKey& link, int depth, int& follows) const;
 
   std::unique_ptr<WineKey> top_;
 };
