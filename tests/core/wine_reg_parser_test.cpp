@@ -503,5 +503,29 @@ TEST(WineRegParserFixture, ReadsAFreshWine8SystemReg) {
   EXPECT_EQ(Text(*fonts->FindValue(u"fonts.fon")), u"vgasys.fon");
 }
 
+TEST(WineRegParserFixture, HandWrittenFileWithEveryLineForm) {
+  WineRegFile file =
+      ParseWineRegistry(test::ReadFileBytes(test::TestDataPath("wine/line-forms.reg")));
+  EXPECT_TRUE(file.valid);
+  EXPECT_EQ(file.arch, WineArch::Win64);
+  EXPECT_EQ(Text(*file.root->FindValue(u"")), u"branch root");
+  const WineKey* forms = Find(file, u"Software\\Forms");
+  ASSERT_NE(forms, nullptr);
+  EXPECT_EQ(ValueNames(*forms),
+            (std::vector<std::u16string>{u"", u"bad", u"binary", u"ctrl", u"device", u"dword",
+                                         u"expand", u"multi", u"none", u"qword", u"spaced", u"str",
+                                         u"sz", u"umlaut", u"utf8_Grüße", u"名前"}));
+  EXPECT_EQ(Text(*forms->FindValue(u"名前")), u"日本語の値");
+  EXPECT_EQ(Text(*forms->FindValue(u"UTF8_GRÜßE")), u"日本語 \xd83d\xde00");
+  EXPECT_EQ(forms->FindValue(u"binary")->data.size(), 33u);
+  EXPECT_EQ(forms->FindValue(u"bad")->type, kRegNone);
+  EXPECT_EQ(SubKeyNames(*forms), (std::vector<std::string>{"[y", "br]acket", "ソフト"}));
+  EXPECT_TRUE(Find(file, u"Software\\Link")->IsLink());
+  EXPECT_EQ(SubKeyNames(*Find(file, u"Software")),
+            (std::vector<std::string>{"Forms", "Link", "Target"}));
+  ASSERT_EQ(file.issues.size(), 4u);  // bad tag, bad key line, its value, the junk line
+  EXPECT_STREQ(file.issues[0].what, "Malformed value");
+}
+
 }  // namespace
 }  // namespace tarnwick
