@@ -38,6 +38,7 @@ struct ProgramState {
   std::string ProgramDir;    // its folder, with a trailing separator
   std::string IniFileName;   // the application settings file
   std::string DataFileName;  // the open data file
+  std::string Caption;       // of the main window and the application, from the data file's name
 };
 
 }  // namespace tarnwick

@@ -1,0 +1,199 @@
+#include "backitem/data_file.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+#include "backitem/back_item.h"
+#include "backitem/comma_text.h"
+#include "backitem/ini_file.h"
+#include "backitem/option_io.h"
+#include "backitem/program_state.h"
+#include "common/collation.h"
+#include "common/errors.h"
+#include "common/file_names.h"
+#include "common/file_ops.h"
+#include "common/key_path.h"
+#include "common/path_utils.h"
+#include "common/prompts.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr const char* kTarnwick = "Tarnwick";
+constexpr const char* kBackupItems = "BackupItems";
+constexpr const char* kBackupKey = "BackupKey";
+constexpr const char* kSettings = "Settings";
+
+// A data file whose contents cannot be interpreted.
+class DataFormatError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Versions compare as text, byte by byte; 1.xx files are at or below "1990".
+bool IsVersion1xx(const std::string& version) {
+  return version <= "1990";
+}
+
+void ReplaceOrThrow(const std::string& path, const std::string& bytes) {
+  if (int error = ReplaceFileContents(path, bytes); error != 0) throw MakeInOutError(error);
+}
+
+std::string CaptionFor(const ProgramState& state) {
+  const std::string& data = state.DataFileName;
+  if (!SameTextIgnoreCase(ExtractFileDir(data), ExtractFileDir(state.ExeFileName))) {
+    return data + " - " + kTarnwick;
+  }
+  if (!SameTextIgnoreCase(data, ChangeFileExt(state.ExeFileName, ".dat"))) {
+    return ExtractFileName(data) + " - " + kTarnwick;
+  }
+  return kTarnwick;
+}
+
+// Steps that interpret the file in memory; a failure here offers Retry.
+void ReadItemsAndSettings(const IniFile& ini, DataFileContext& context) {
+  for (const std::string& key : ini.ReadSection(kBackupItems)) {
+    std::vector<std::string> fields = SplitCommaText(ini.ReadString(kBackupItems, key, ""));
+    if (fields.size() < 2) throw DataFormatError("an item needs a comment and a flag");
+    std::vector<std::string> keys(fields.begin(), fields.end() - 2);
+    context.items.Add(DecodeIniKey(key), &keys, fields[fields.size() - 2], fields.back() == "1");
+  }
+  if (context.view) context.items.UpdateListView(*context.view);
+  context.state.Settings = context.state.DefaultSettings;
+  ReadOption(ini, kSettings, context.state.Settings);
+}
+
+}  // namespace
+
+bool IsDataFile1xxBackup(const std::string& fileName) {
+  return fileName.find(".1xx.") != std::string::npos;
+}
+
+void LoadDataFile(DataFileContext& context) {
+  ProgramState& state = context.state;
+  if (IsDataFile1xxBackup(state.DataFileName)) {
+    ErrorMessage(context.prompts, "version 1.xx 用データのバックアップ ファイルは開けません。");
+    return;
+  }
+  if (IsVersion1xx(IniFile::Load(state.DataFileName).ReadString(kTarnwick, "Version", "205"))) {
+    context.prompts.ShowMessage(
+        "version 1.xx 用データ ファイルの形式変換を行います。\r\n"
+        "旧データ ファイルは、拡張子の前に '.1xx' を付加したファイル名でバックアップされます。\r\n"
+        "異常がなければ手動で削除してください。",
+        kTarnwick, PromptIcon::Information);
+    ConvertDataFile1xx(state.DataFileName);
+  }
+
+  bool versionDiffered = false;
+  for (;;) {
+    IniFile ini = IniFile::Load(state.DataFileName);
+    int itemsBefore = context.items.Count();
+    try {
+      versionDiffered = ini.ReadString(kTarnwick, "Version", "205") != kDataFileVersion;
+      ReadItemsAndSettings(ini, context);
+      break;
+    } catch (const std::exception&) {
+      // A retry reads the items again, so the ones this attempt added go.
+      while (context.items.Count() > itemsBefore) context.items.Delete(context.items.Count() - 1);
+      if (OpenErrorMessage(context.prompts, state.DataFileName) != PromptAnswer::Retry) break;
+    }
+  }
+
+  bool exists = FileExists(state.DataFileName);
+  if (exists) state.DataFileName = GetLongFileName(state.DataFileName);
+  state.Caption = CaptionFor(state);
+  state.DataModified = !exists || versionDiffered;
+}
+
+bool SaveDataFile(DataFileContext& context) {
+  ProgramState& state = context.state;
+  if (!state.DataModified) return true;
+  // A refused 1.xx backup stays as it is: nothing is ever written into it.
+  if (IsDataFile1xxBackup(state.DataFileName)) return true;
+  for (;;) {
+    IniFile ini = IniFile::Load(state.DataFileName);
+    try {
+      ini.WriteString(kTarnwick, "Version", kDataFileVersion);
+      ini.EraseSection(kBackupItems);
+      for (int i = 0; i < context.items.Count(); ++i) {
+        const TBackItem& item = context.items.Items(i);
+        std::vector<std::string> fields = item.BackupKeys;
+        fields.push_back(item.Comment);
+        fields.push_back(item.NoDelete ? "1" : "0");
+        ini.WriteString(kBackupItems, EncodeIniKey(item.Name), JoinCommaText(fields));
+      }
+      WriteOption(ini, kSettings, state.Settings);
+      ReplaceOrThrow(state.DataFileName, ini.Serialize());
+      return true;
+    } catch (const std::exception&) {
+      if (SaveErrorMessage(context.prompts, state.DataFileName) != PromptAnswer::Retry) {
+        return false;
+      }
+    }
+  }
+}
+
+namespace {
+
+struct TItem {
+  std::string Name;
+  std::vector<std::string> Values;  // key paths, then the name field and the flag
+};
+
+TItem* FindItem(std::vector<TItem>& items, const std::string& name) {
+  for (TItem& item : items) {
+    if (item.Name == name) return &item;
+  }
+  return nullptr;
+}
+
+std::string BackupNameOf1xx(const std::string& fileName) {
+  std::string ext = ExtractFileExt(fileName);
+  return ext.empty() ? fileName + ".1xx" : ChangeFileExt(fileName, ".1xx" + ext);
+}
+
+}  // namespace
+
+void ConvertDataFile1xx(const std::string& fileName) {
+  std::error_code ignored;
+  std::filesystem::copy_file(fileName, BackupNameOf1xx(fileName),
+                             std::filesystem::copy_options::none, ignored);
+
+  IniFile ini = IniFile::Load(fileName);
+  std::string version = ini.ReadString(kTarnwick, "Version", "205");
+  ini.WriteString(kTarnwick, "Version", kDataFileVersion);
+  bool namedByKeys = ini.ReadInteger(kSettings, "SeparateName", 0) == 0;
+  // From 1.07 on, key paths were stored in the percent form of item names.
+  bool keysEncoded = version >= "1070";
+
+  std::vector<TItem> items;
+  for (const std::string& storedKey : ini.ReadSection(kBackupKey)) {
+    std::string key = keysEncoded ? DecodeIniKey(storedKey) : storedKey;
+    std::vector<std::string> fields = SplitCommaText(ini.ReadString(kBackupKey, storedKey, ""));
+    while (fields.size() < 2) fields.emplace_back();
+    if (fields[1] == "しない") fields[1] = "1";
+    bool unnamed = fields[0].empty() || namedByKeys;
+    std::string candidate = unnamed ? KeyPathLastName(key) : fields[0];
+    fields.insert(fields.begin(), key);
+    TItem* found = FindItem(items, candidate);
+    if (!found) {
+      items.push_back(TItem{candidate, fields});
+    } else if (unnamed) {
+      std::string name;
+      for (int n = 1; name.empty() || FindItem(items, name); ++n) {
+        name = found->Name + std::to_string(n);
+      }
+      items.push_back(TItem{name, fields});
+    } else {
+      found->Values.insert(found->Values.end() - 2, key);
+    }
+  }
+  for (const TItem& item : items) {
+    ini.WriteString(kBackupItems, EncodeIniKey(item.Name), JoinCommaText(item.Values));
+  }
+  ini.EraseSection(kBackupKey);
+  ReplaceOrThrow(fileName, ini.Serialize());
+}
+
+}  // namespace tarnwick
