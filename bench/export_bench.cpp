@@ -144,6 +144,7 @@ void CountTree(tarnwick::RegistryStore& store, const std::string& path, TreeCoun
 
 struct Measurement {
   std::string label;
+  std::string prefixDir;
   std::size_t keys = 0;  // below the bench key; 0 when unknown
   std::size_t values = 0;
   std::uint64_t inputBytes = 0;
@@ -152,43 +153,52 @@ struct Measurement {
   std::vector<double> load, v5, v4, raw;
 };
 
-Measurement Measure(const std::string& prefixDir, const std::string& outDir, int repeat) {
+Measurement Prepare(const std::string& prefixDir) {
   Measurement m;
+  m.prefixDir = prefixDir;
   for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) {
     m.inputBytes += FileSize(prefixDir + "/" + name);
   }
+  return m;
+}
+
+// One round on one prefix: load, export v5, export v4, then the write() loop,
+// back to back, so that their ratios come from the same moment.
+void MeasureRound(Measurement& m, const std::string& outDir, bool count) {
   const std::string v5Path = outDir + "/export-v5.reg";
   const std::string v4Path = outDir + "/export-v4.reg";
   const std::string rawPath = outDir + "/chunks.bin";
+  for (const std::string* p : {&v5Path, &v4Path, &rawPath}) unlink(p->c_str());
 
-  // Round 0 warms the caches and is not counted. Each round runs the four
-  // measurements back to back, so their ratios come from the same moment.
-  for (int round = 0; round <= repeat; ++round) {
-    for (const std::string* p : {&v5Path, &v4Path, &rawPath}) unlink(p->c_str());
+  auto t0 = Clock::now();
+  auto store = std::make_unique<tarnwick::WinePrefixStore>(m.prefixDir);
+  auto t1 = Clock::now();
+  m.v5Bytes = Export(*store, 5, v5Path);
+  auto t2 = Clock::now();
+  m.v4Bytes = Export(*store, 4, v4Path);
+  auto t3 = Clock::now();
+  WriteChunks(rawPath, m.v5Bytes);
+  auto t4 = Clock::now();
 
-    auto t0 = Clock::now();
-    auto store = std::make_unique<tarnwick::WinePrefixStore>(prefixDir);
-    auto t1 = Clock::now();
-    m.v5Bytes = Export(*store, 5, v5Path);
-    auto t2 = Clock::now();
-    m.v4Bytes = Export(*store, 4, v4Path);
-    auto t3 = Clock::now();
-    WriteChunks(rawPath, m.v5Bytes);
-    auto t4 = Clock::now();
-
-    if (round == 0) {
-      TreeCount count;
-      CountTree(*store, "Software\\Bench", count);
-      m.keys = count.keys > 0 ? count.keys - 1 : 0;  // the bench key itself is not counted
-      m.values = count.values;
-      continue;
-    }
-    m.load.push_back(Seconds(t0, t1));
-    m.v5.push_back(Seconds(t1, t2));
-    m.v4.push_back(Seconds(t2, t3));
-    m.raw.push_back(Seconds(t3, t4));
+  if (!count) {
+    TreeCount tree;
+    CountTree(*store, "Software\\Bench", tree);
+    m.keys = tree.keys > 0 ? tree.keys - 1 : 0;  // the bench key itself is not counted
+    m.values = tree.values;
+    return;
   }
-  return m;
+  m.load.push_back(Seconds(t0, t1));
+  m.v5.push_back(Seconds(t1, t2));
+  m.v4.push_back(Seconds(t2, t3));
+  m.raw.push_back(Seconds(t3, t4));
+}
+
+// Round 0 warms the caches and is not counted. Every round visits all
+// prefixes, so that the per-key ratios between them are measured side by side.
+void MeasureAll(std::vector<Measurement>& ms, const std::string& outDir, int repeat) {
+  for (int round = 0; round <= repeat; ++round) {
+    for (Measurement& m : ms) MeasureRound(m, outDir, round > 0);
+  }
 }
 
 void PrintRow(const char* what, const std::vector<double>& times, std::uint64_t outBytes,
@@ -236,19 +246,27 @@ void Print(const Measurement& m) {
   std::printf("  load + export v5: %.4f s median\n", Median(m.load) + Median(m.v5));
 }
 
+// Time per key of the larger tree over that of the smaller: the ratio of the
+// medians and the median of the ratios of each round.
 void PrintLinearity(const Measurement& small, const Measurement& large) {
   if (small.keys == 0 || large.keys == 0) return;
-  auto perKey = [](const std::vector<double>& t, std::size_t keys) {
-    return Median(t) / static_cast<double>(keys);
+  const double scale = static_cast<double>(small.keys) / static_cast<double>(large.keys);
+  auto ratios = [&](const std::vector<double>& s, const std::vector<double>& l) {
+    std::vector<double> r;
+    for (std::size_t i = 0; i < s.size() && i < l.size(); ++i) r.push_back(l[i] / s[i] * scale);
+    std::printf(" %.2f (%.2f)", Median(l) / Median(s) * scale, Median(r));
   };
-  std::printf("\nlinearity: time per key at %s keys / at %s keys (1.00 = linear)\n",
-              Grouped(large.keys).c_str(), Grouped(small.keys).c_str());
-  std::printf("  load %.2f   export v5 %.2f   export v4 %.2f   (1 KiB write()s per byte %.2f)\n",
-              perKey(large.load, large.keys) / perKey(small.load, small.keys),
-              perKey(large.v5, large.keys) / perKey(small.v5, small.keys),
-              perKey(large.v4, large.keys) / perKey(small.v4, small.keys),
-              (Median(large.raw) / static_cast<double>(large.v5Bytes)) /
-                  (Median(small.raw) / static_cast<double>(small.v5Bytes)));
+  std::printf(
+      "\nlinearity: time per key at %s keys / at %s keys, 1.00 = linear;\n"
+      "ratio of medians (median of per-round ratios)\n ",
+      Grouped(large.keys).c_str(), Grouped(small.keys).c_str());
+  std::printf(" load");
+  ratios(small.load, large.load);
+  std::printf("   export v5");
+  ratios(small.v5, large.v5);
+  std::printf("   export v4");
+  ratios(small.v4, large.v4);
+  std::printf("\n");
 }
 
 int Usage() {
@@ -306,30 +324,34 @@ int main(int argc, char** argv) {
 
     std::vector<Measurement> results;
     if (!prefix.empty()) {
-      results.push_back(Measure(prefix, outDir, repeat));
+      results.push_back(Prepare(prefix));
       results.back().label = prefix;
-      Print(results.back());
-      return 0;
     }
-    for (std::size_t keys : keyCounts) {
+    std::vector<tarnwick::bench::SyntheticTree> trees;
+    for (std::size_t keys : prefix.empty() ? keyCounts : std::vector<std::size_t>()) {
       const std::string dir = temp.Path() + "/prefix-" + std::to_string(keys);
-      tarnwick::bench::SyntheticTree tree = tarnwick::bench::WriteSyntheticPrefix(dir, keys);
-      Measurement m = Measure(dir, outDir, repeat);
+      trees.push_back(tarnwick::bench::WriteSyntheticPrefix(dir, keys));
+      const tarnwick::bench::SyntheticTree& tree = trees.back();
       char label[160];
       std::snprintf(label, sizeof label,
                     "generated tree (user.reg %s bytes, depth %zu, %zu of %zu string values "
                     "Japanese)",
                     Grouped(tree.userRegBytes).c_str(), tree.maxDepth, tree.japaneseStrings,
                     tree.stringValues);
-      m.label = label;
-      if (m.keys != tree.keys || m.values != tree.values) {
+      results.push_back(Prepare(dir));
+      results.back().label = label;
+    }
+
+    MeasureAll(results, outDir, repeat);
+
+    for (std::size_t i = 0; i < results.size(); ++i) {
+      const Measurement& m = results[i];
+      if (i < trees.size() && (m.keys != trees[i].keys || m.values != trees[i].values)) {
         std::printf(
             "\nWARNING: the store holds %zu keys and %zu values; %zu and %zu were written\n",
-            m.keys, m.values, tree.keys, tree.values);
+            m.keys, m.values, trees[i].keys, trees[i].values);
       }
       Print(m);
-      results.push_back(std::move(m));
-      std::filesystem::remove_all(dir);
     }
     if (results.size() >= 2) PrintLinearity(results.front(), results.back());
   } catch (const std::exception& e) {
