@@ -97,6 +97,24 @@ TEST_F(DataFileTest, EveryFieldAndOddNamesRoundTrip) {
   EXPECT_NE(Bytes().find(Utf8ToCp932("ソフト 表=,0\r\n")), std::string::npos);
 }
 
+TEST_F(DataFileTest, NamesTheIniSyntaxWouldLoseAreEscaped) {
+  LoadDataFile(context);
+  const std::vector<std::string> names = {";comment", " padded ", "tab\there", "%3B",
+                                          "a%20b",    "  ",       "x;y",       "=;"};
+  for (const std::string& name : names) items.Add(name, nullptr, "c", false);
+  ASSERT_TRUE(SaveDataFile(context));
+  Reload();
+  ASSERT_EQ(items.Count(), static_cast<int>(names.size()));
+  for (int i = 0; i < items.Count(); ++i) EXPECT_EQ(items.Items(i).Name, names[i]);
+  EXPECT_EQ(ItemNameKey(";a b "), "%3Ba b%20");
+  EXPECT_EQ(ItemNameKey("a=b%c"), "a%3Db%25c");  // plain names are stored as before
+  // Comments and key paths are quoted; only line breaks and NULs cannot be stored.
+  EXPECT_EQ(CommentTextProblem("a, \"b\"\t"), "");
+  EXPECT_NE(CommentTextProblem("two\nlines"), "");
+  EXPECT_NE(KeyPathTextProblem("HKCU\\A|line\r"), "");
+  EXPECT_EQ(KeyPathTextProblem("HKCU\\ソフト|\x01"), "");
+}
+
 TEST_F(DataFileTest, SecondSaveMovesItemsAfterSettings) {
   LoadDataFile(context);
   items.Add("x", nullptr, "", false);

@@ -14,6 +14,22 @@ bool TBackItem::HasKey(std::string_view keyPath, int exceptIndex) const {
   return false;
 }
 
+namespace {
+
+bool HasLineBreakOrNul(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string CommentTextProblem(std::string_view comment) {
+  return HasLineBreakOrNul(comment) ? "コメントに改行を含めることはできません。" : "";
+}
+
+std::string KeyPathTextProblem(std::string_view keyPath) {
+  return HasLineBreakOrNul(keyPath) ? "改行を含む名前のキーや値は登録できません。" : "";
+}
+
 const char* NoDeleteText(bool noDelete) {
   return noDelete ? "しない" : "";
 }

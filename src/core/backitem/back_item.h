@@ -22,6 +22,12 @@ struct TBackItem {
   bool HasKey(std::string_view keyPath, int exceptIndex) const;
 };
 
+// Why a comment or key path cannot be stored in the data file, whose lines
+// cannot hold a line break or a NUL; empty when it can. Checked where items
+// are edited, before anything is stored.
+std::string CommentTextProblem(std::string_view comment);
+std::string KeyPathTextProblem(std::string_view keyPath);
+
 // The texts of the auto-delete column.
 const char* NoDeleteText(bool noDelete);
 

@@ -57,7 +57,7 @@ void ReadItemsAndSettings(const IniFile& ini, DataFileContext& context) {
     std::vector<std::string> fields = SplitCommaText(ini.ReadString(kBackupItems, key, ""));
     if (fields.size() < 2) throw DataFormatError("an item needs a comment and a flag");
     std::vector<std::string> keys(fields.begin(), fields.end() - 2);
-    context.items.Add(DecodeIniKey(key), &keys, fields[fields.size() - 2], fields.back() == "1");
+    context.items.Add(ItemNameFromKey(key), &keys, fields[fields.size() - 2], fields.back() == "1");
   }
   if (context.view) context.items.UpdateListView(*context.view);
   context.state.Settings = context.state.DefaultSettings;
@@ -65,6 +65,47 @@ void ReadItemsAndSettings(const IniFile& ini, DataFileContext& context) {
 }
 
 }  // namespace
+
+std::string ItemNameKey(const std::string& name) {
+  // After EncodeIniKey every "%" starts "%25" or "%3D", so the escapes added
+  // here can never be mistaken for those.
+  std::string encoded = EncodeIniKey(name);
+  std::size_t first = encoded.find_first_not_of(' ');
+  std::size_t last = encoded.find_last_not_of(' ');
+  std::string key;
+  for (std::size_t i = 0; i < encoded.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(encoded[i]);
+    bool outerBlank = c == ' ' && (first == std::string::npos || i < first || i > last);
+    if (c < 0x20 || c == 0x7F || outerBlank || (i == 0 && c == ';')) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      key += '%';
+      key += kHex[c >> 4];
+      key += kHex[c & 0xF];
+    } else {
+      key += static_cast<char>(c);
+    }
+  }
+  return key;
+}
+
+std::string ItemNameFromKey(const std::string& key) {
+  auto hex = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  std::string unescaped;
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    if (key[i] == '%' && i + 2 < key.size() && hex(key[i + 1]) >= 0 && hex(key[i + 2]) >= 0) {
+      int c = hex(key[i + 1]) * 16 + hex(key[i + 2]);
+      if (c < 0x20 || c == 0x7F || c == ' ' || c == ';') {
+        unescaped += static_cast<char>(c);
+        i += 2;
+        continue;
+      }
+    }
+    unescaped += key[i];
+  }
+  return DecodeIniKey(unescaped);
+}
 
 bool IsDataFile1xxBackup(const std::string& fileName) {
   return fileName.find(".1xx.") != std::string::npos;
@@ -121,7 +162,7 @@ bool SaveDataFile(DataFileContext& context) {
         std::vector<std::string> fields = item.BackupKeys;
         fields.push_back(item.Comment);
         fields.push_back(item.NoDelete ? "1" : "0");
-        ini.WriteString(kBackupItems, EncodeIniKey(item.Name), JoinCommaText(fields));
+        ini.WriteString(kBackupItems, ItemNameKey(item.Name), JoinCommaText(fields));
       }
       WriteOption(ini, kSettings, state.Settings);
       ReplaceOrThrow(state.DataFileName, ini.Serialize());
@@ -190,7 +231,7 @@ void ConvertDataFile1xx(const std::string& fileName) {
     }
   }
   for (const TItem& item : items) {
-    ini.WriteString(kBackupItems, EncodeIniKey(item.Name), JoinCommaText(item.Values));
+    ini.WriteString(kBackupItems, ItemNameKey(item.Name), JoinCommaText(item.Values));
   }
   ini.EraseSection(kBackupKey);
   ReplaceOrThrow(fileName, ini.Serialize());

@@ -40,4 +40,10 @@ void ConvertDataFile1xx(const std::string& fileName);
 // Names of a version 1.xx backup copy may never be opened or written.
 bool IsDataFile1xxBackup(const std::string& fileName);
 
+// The key under which an item name is stored, and back. Beyond "=" and "%",
+// what the INI syntax would lose is escaped as %XX too: control characters,
+// a leading ";" (a comment) and leading or trailing blanks (trimmed).
+std::string ItemNameKey(const std::string& name);
+std::string ItemNameFromKey(const std::string& key);
+
 }  // namespace tarnwick
