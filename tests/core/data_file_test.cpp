@@ -115,6 +115,22 @@ TEST_F(DataFileTest, NamesTheIniSyntaxWouldLoseAreEscaped) {
   EXPECT_EQ(KeyPathTextProblem("HKCU\\ソフト|\x01"), "");
 }
 
+TEST_F(DataFileTest, ExampleFileIsWrittenBackByteForByte) {
+  std::string example = ReadFileBytes(TestDataPath("../../examples/example.dat"));
+  WriteFileBytes(state.DataFileName, example);
+  LoadDataFile(context);
+  ASSERT_EQ(items.Count(), 6);
+  EXPECT_EQ(items.Items(1).BackupKeys.size(), 2u);
+  EXPECT_TRUE(items.Items(1).NoDelete);
+  EXPECT_EQ(items.Items(3).Comment, "ファイルの関連付け (.exs)");
+  state.DataModified = true;
+  ASSERT_TRUE(SaveDataFile(context));
+  // A rewrite moves [BackupItems] last and changes nothing else.
+  std::size_t itemsAt = example.find("[BackupItems]"), settingsAt = example.find("[Settings]");
+  EXPECT_EQ(Bytes(), example.substr(0, itemsAt) + example.substr(settingsAt) +
+                         example.substr(itemsAt, settingsAt - itemsAt));
+}
+
 TEST_F(DataFileTest, SecondSaveMovesItemsAfterSettings) {
   LoadDataFile(context);
   items.Add("x", nullptr, "", false);
