@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
 
@@ -42,21 +43,29 @@ void RegOutputFile::RegWriteHeader() {
 }
 
 void RegOutputFile::WriteRegLine(std::u16string_view line) {
-  encoded_.clear();
+  std::size_t bytes = 0;
   if (regVersion_ == 4) {
+    encoded_.clear();
     AppendUtf16AsCp932(encoded_, line);
     encoded_.append("\r\n");
+    Append(encoded_.data(), encoded_.size());
+    bytes = encoded_.size();
   } else {
-    encoded_.resize(line.size() * 2 + 4);
-    char* out = encoded_.data();
-    for (char16_t unit : line) {
-      *out++ = static_cast<char>(unit & 0xFF);
-      *out++ = static_cast<char>(unit >> 8);
+    if constexpr (std::endian::native == std::endian::little) {
+      // UTF-16 in memory already is the file's byte order.
+      Append(reinterpret_cast<const char*>(line.data()), line.size() * 2);
+    } else {
+      encoded_.clear();
+      for (char16_t unit : line) {
+        encoded_.push_back(static_cast<char>(unit & 0xFF));
+        encoded_.push_back(static_cast<char>(unit >> 8));
+      }
+      Append(encoded_.data(), encoded_.size());
     }
-    std::memcpy(out, "\r\0\n\0", 4);
+    Append("\r\0\n\0", 4);
+    bytes = line.size() * 2 + 4;
   }
-  Append(encoded_.data(), encoded_.size());
-  writtenBytes_ += static_cast<uint32_t>(encoded_.size());
+  writtenBytes_ += static_cast<uint32_t>(bytes);
   if (writtenBytes_ > kRegFileSizeCap) {
     throw ERegFileTooLarge("REGファイルが100Miバイトを超えたので、書き出しを中止します");
   }

@@ -13,7 +13,20 @@ namespace tarnwick {
 namespace {
 
 constexpr std::size_t kHexLineLimit = 76;
-constexpr char16_t kHexDigits[] = u"0123456789abcdef";
+
+// "xx," for every byte value, so the hex form appends three units at once.
+struct HexTable {
+  char16_t entries[256][3];
+  constexpr HexTable() : entries() {
+    constexpr char16_t digits[] = u"0123456789abcdef";
+    for (int b = 0; b < 256; ++b) {
+      entries[b][0] = digits[b >> 4];
+      entries[b][1] = digits[b & 0xF];
+      entries[b][2] = u',';
+    }
+  }
+};
+constexpr HexTable kHex;
 
 // Closes the accessor's current key when a write or a cancel unwinds.
 class CurrentKeyCloser {
@@ -280,10 +293,7 @@ bool RegWriter::AppendHexForm(const std::string& name) {
   std::size_t length = version == 4 ? Cp932Length(line_) : line_.size();
   const std::size_t n = data.size();
   for (std::size_t i = 0; i < n; ++i) {
-    unsigned char byte = static_cast<unsigned char>(data[i]);
-    line_.push_back(kHexDigits[byte >> 4]);
-    line_.push_back(kHexDigits[byte & 0xF]);
-    line_.push_back(u',');
+    line_.append(kHex.entries[static_cast<unsigned char>(data[i])], 3);
     length += 3;
     if (length > kHexLineLimit && i < n - 1) {
       line_.push_back(u'\\');
