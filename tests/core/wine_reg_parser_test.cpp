@@ -296,6 +296,36 @@ TEST(WineRegParserOrder, ValuesSortWithTheDefaultFirst) {
   EXPECT_EQ(Text(*key->FindValue(u"")), u"default");
 }
 
+TEST(WineRegParserOrder, AnyOrderOfLinesGivesTheSameTree) {
+  // Keys and values in reverse order, each set twice with another spelling:
+  // sorted and merged once at the end rather than inserted one by one.
+  const int count = 3000;
+  std::string text;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = count - 1; i >= 0; --i) {
+      std::string name = (pass ? "K" : "k") + std::to_string(100000 + i);
+      text += "[P\\\\" + name + "]\n\"" + name + "\"=dword:" + std::to_string(pass) + "\n";
+      text += "[Q]\n\"" + name + "\"=dword:" + std::to_string(pass) + "\n";
+    }
+  }
+  WineRegFile file = Parse(text);
+  const WineKey* p = Find(file, u"P");
+  const WineKey* q = Find(file, u"Q");
+  ASSERT_EQ(p->SubKeys().size(), static_cast<std::size_t>(count));
+  ASSERT_EQ(q->Values().size(), static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    std::string name = "k" + std::to_string(100000 + i);
+    const WineKey& key = *p->SubKeys()[i];
+    EXPECT_EQ(key.Name(), name);
+    ASSERT_EQ(key.Values().size(), 1u);
+    EXPECT_EQ(key.Values()[0].name, Utf8ToUtf16(name));
+    EXPECT_EQ(key.Values()[0].data, Bytes({1, 0, 0, 0}));
+    EXPECT_EQ(q->Values()[i].name, Utf8ToUtf16(name));
+    EXPECT_EQ(q->Values()[i].data, Bytes({1, 0, 0, 0}));
+  }
+  EXPECT_EQ(q->FindValue(u"K100042"), &q->Values()[42]);
+}
+
 TEST(WineRegParserValues, StringTagsAppendOneNul) {
   struct Case {
     const char* line;
@@ -357,11 +387,13 @@ TEST(WineRegParserValues, MalformedDataLeavesAnEmptyNoneValue) {
        {R"("v"="unterminated)", R"("v"=str(3):"x")", R"("v"=HEX:00)", R"("v"=hex(1) :41)",
         R"("v"=hex(1:41)", R"("v"=hex:100)", R"("v"=hex:01,,02)", R"("v"=hex:0g)",
         R"("v"=hex:01 junk)", R"("v"=hex(zz):)", R"("v"=42)", R"("v"=)", R"("v"="a\)"}) {
-    // The bad line also wipes what an earlier line set.
-    WineValue value = ValueOf("\"v\"=\"old\"\n" + std::string(line));
-    EXPECT_EQ(value.name, u"v") << line;
-    EXPECT_EQ(value.type, kRegNone) << line;
-    EXPECT_TRUE(value.data.empty()) << line;
+    // The bad line also wipes what an earlier line set, next to it or not.
+    for (const char* before : {"\"v\"=\"old\"\n", "\"v\"=\"old\"\n\"w\"=\"\"\n"}) {
+      WineValue value = ValueOf(before + std::string(line));
+      EXPECT_EQ(value.name, u"v") << line;
+      EXPECT_EQ(value.type, kRegNone) << line;
+      EXPECT_TRUE(value.data.empty()) << line;
+    }
   }
 }
 

@@ -22,9 +22,9 @@ struct WineValue {
 
 class WineKey {
  public:
-  WineKey() = default;
-  WineKey(std::string name, std::u16string folded)
-      : name_(std::move(name)), folded_(std::move(folded)) {}
+  WineKey();
+  WineKey(std::string name, std::u16string folded);
+  ~WineKey();
   WineKey(const WineKey&) = delete;
   WineKey& operator=(const WineKey&) = delete;
 
@@ -46,24 +46,38 @@ class WineKey {
   const WineKey* FindSubKey(std::u16string_view folded) const;
   const WineValue* FindValue(std::u16string_view name) const;
 
+  // Building a tree. Subkeys and values may come in any order: appending is
+  // O(1) when a name sorts last, as it does in files wineserver wrote, and
+  // other orders are put right once by FinishBuild(), so that no order of
+  // lines costs quadratic time.
+
   // The subkey with this folded name, created with the given spelling when
-  // missing. Appending is O(1) when the name sorts last, as it does for keys
-  // read in wineserver's order.
+  // missing.
   WineKey& SubKey(std::u16string_view name, std::u16string_view folded);
-  // Adds a subkey built elsewhere; false (and nothing changes) when one with
-  // the same folded name exists.
-  bool AdoptSubKey(std::unique_ptr<WineKey> key);
-  // The value with this name (any case), inserted empty when missing.
+  // An entry to set for the value of this name (any case): the last entry
+  // when it has the name, else a new one. FinishBuild() merges the entries of
+  // one name into the first, keeping its spelling and the last entry's data.
   WineValue& Value(std::u16string_view name);
+  // Sorts what came out of order in this key and every key below it, and
+  // merges the values set more than once.
+  void FinishBuild();
+  // Adds a subkey built elsewhere, to a finished tree; false (and nothing
+  // changes) when one with the same folded name exists.
+  bool AdoptSubKey(std::unique_ptr<WineKey> key);
 
  private:
+  struct Index;  // the subkeys by folded name, while they are out of order
+
   std::size_t SubKeyIndex(std::u16string_view folded) const;
+  void FinishKey();
 
   std::string name_;
   std::u16string folded_;
   bool link_ = false;
+  bool valuesUnsorted_ = false;
   std::vector<std::unique_ptr<WineKey>> subkeys_;
   std::vector<WineValue> values_;
+  std::unique_ptr<Index> index_;
 };
 
 // The lower-case fold of a name, unit by unit.

@@ -41,9 +41,15 @@ class Parser {
   explicit Parser(std::string_view text) : text_(text) {}
 
   WineRegFile Run() {
-    if (!NextLine() || std::string_view(line_, lineEnd_ - line_) != kHeader)
-      return std::move(file_);
-    file_.valid = true;
+    file_.valid = ReadLines();
+    file_.root->FinishBuild();
+    return std::move(file_);
+  }
+
+ private:
+  // False when the file is refused: a wrong header or architecture.
+  bool ReadLines() {
+    if (!NextLine() || std::string_view(line_, lineEnd_ - line_) != kHeader) return false;
     while (NextLine()) {
       const char* p = SkipSpace(line_, lineEnd_);
       if (p == lineEnd_) continue;
@@ -63,8 +69,7 @@ class Parser {
           if (key_) {
             KeyOption(p);
           } else if (!GlobalOption(p)) {
-            file_.valid = false;
-            return std::move(file_);
+            return false;
           }
           break;
         case ';':
@@ -74,10 +79,9 @@ class Parser {
           break;
       }
     }
-    return std::move(file_);
+    return true;
   }
 
- private:
   // The next line without its "\n" and one "\r" before it; a NUL byte ends
   // the text, as it ends wineserver's C string.
   bool NextLine() {
