@@ -1,7 +1,9 @@
 // The registry of a Wine prefix, read from the files wineserver keeps there:
 // system.reg (HKLM), user.reg (HKCU, also HKU\S-1-5-21-0-0-0-1000) and
 // userdef.reg (HKU\.Default). Presents the five roots as Wine does, follows
-// link keys and enumerates in wineserver's order.
+// link keys and enumerates in wineserver's order. HKCR is HKLM\Software\Classes
+// alone, without the user's classes, as under Wine; the view is the native
+// one (no Wow6432Node redirection). A missing file is an empty branch.
 #pragma once
 
 #include <memory>
@@ -14,8 +16,8 @@ namespace tarnwick {
 class WinePrefixStore : public RegistryStore {
  public:
   // Loads the prefix's registry files. Throws ERegistrySourceError, naming the
-  // folder or the file, when the folder holds none of the three files, or a
-  // file cannot be read or is not a Wine registry file.
+  // folder or the file, when the folder does not exist or holds none of the
+  // three files, or a file cannot be read or is not a Wine registry file.
   explicit WinePrefixStore(std::string prefixDir);
   ~WinePrefixStore() override;
 
