@@ -25,7 +25,8 @@ class ScriptedPrompts : public PromptPort {
     shown.push_back({text, caption});
     return Next(PromptAnswer::Cancel);
   }
-  PromptAnswer AskYesNo(const std::string& text, const std::string& caption) override {
+  PromptAnswer AskYesNo(const std::string& text, const std::string& caption,
+                        PromptIcon = PromptIcon::Question) override {
     shown.push_back({text, caption});
     return Next(PromptAnswer::No);
   }

@@ -20,7 +20,8 @@ class PromptPort {
   // A modal box with Retry and Cancel; returns the button pressed.
   virtual PromptAnswer AskRetryCancel(const std::string& text, const std::string& caption) = 0;
   // A modal question with Yes and No, No being the default button.
-  virtual PromptAnswer AskYesNo(const std::string& text, const std::string& caption) = 0;
+  virtual PromptAnswer AskYesNo(const std::string& text, const std::string& caption,
+                                PromptIcon icon = PromptIcon::Question) = 0;
 };
 
 // An error the user must correct, with the error icon.

@@ -1,0 +1,266 @@
+#include "regwrite/export_run.h"
+
+#include <dirent.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "backitem/back_item.h"
+#include "backitem/program_state.h"
+#include "common/collation.h"
+#include "common/errors.h"
+#include "common/file_names.h"
+#include "common/file_ops.h"
+#include "common/key_path.h"
+#include "common/path_utils.h"
+#include "common/prompts.h"
+#include "registry/registry.h"
+#include "regwrite/reg_file.h"
+#include "regwrite/reg_text.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::size_t kListedKeys = 10;
+constexpr int kMaxFileNumber = 99;
+
+// The state of one run.
+class ExportRun {
+ public:
+  ExportRun(ExportContext& context, const std::vector<int>& indices, const TOption& option)
+      : context_(context),
+        indices_(indices),
+        option_(option),
+        writer_(context.registry, file_, context.progress, context.pump) {}
+
+  void Run();
+
+ private:
+  int TotalKeyCount() const;
+  void WriteOneFile(const std::string& f);
+  void WritePerItemFiles(const std::string& f);
+  std::string ChooseItemFileName(const std::string& f, std::vector<std::string>& before) const;
+  bool RegWriteItem();
+  void WriteFile(const std::string& name, bool perItem);
+
+  ExportContext& context_;
+  std::vector<int> indices_;
+  TOption option_;
+  RegOutputFile file_;
+  RegWriter writer_;
+  int position_ = 0;
+};
+
+int ExportRun::TotalKeyCount() const {
+  int total = 0;
+  for (int index : indices_)
+    total += static_cast<int>(context_.items.Items(index).BackupKeys.size());
+  return total;
+}
+
+// Every entry named "*.reg" in the folder, as full names.
+std::vector<std::string> ListRegFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return names;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name.size() >= 4 && SameTextIgnoreCase(name.substr(name.size() - 4), ".reg")) {
+      names.push_back(folder + name);
+    }
+  }
+  closedir(dir);
+  return names;
+}
+
+void ExportRun::Run() {
+  // Refuse before anything is touched: a run needs version 4 or 5.
+  int version = EffectiveRegEditVer(option_.RegEditVer);
+  if (version != 4 && version != 5) {
+    throw TarnwickError("REGファイルの形式 (RegEditVer=" + std::to_string(option_.RegEditVer) +
+                        ") が正しくありません。0、4 または 5 を指定してください。");
+  }
+  context_.registry.Store().Refresh();
+
+  std::string f = RegOutputFileName(context_.state.DataFileName, option_);
+  file_.SetRegVersion(version);
+  file_.SetCreateBackup(option_.CreateBackup);
+  writer_.Options = {option_.FullRestore, option_.NewLineImport, option_.AddComment};
+  writer_.ProgressPercent = 0;
+
+  writer_.ProgressLevel =
+      ProgressLevelFor(TotalKeyCount(), context_.state.MaxLevel, context_.state.ProgressOff);
+  file_.SetRegFileWritten(false);
+  position_ = 0;
+
+  if (option_.Separate) {
+    WritePerItemFiles(f);
+  } else {
+    WriteOneFile(f);
+  }
+  context_.progress.SetProgress(kProgressFinish);
+}
+
+// Opens the file, writes through body, and always closes and finishes it.
+void ExportRun::WriteFile(const std::string& name, bool perItem) {
+  file_.BackupRegFile(name);
+  file_.OpenRegFile(name);
+  try {
+    writer_.RegWriteHeader();
+    if (perItem) {
+      file_.SetRegFileWritten(RegWriteItem());
+    } else {
+      for (; position_ < static_cast<int>(indices_.size()); ++position_) {
+        if (RegWriteItem()) file_.SetRegFileWritten(true);
+      }
+    }
+  } catch (...) {
+    file_.CloseRegFile();
+    file_.FinishRegFile(name);
+    throw;
+  }
+  file_.CloseRegFile();
+  file_.FinishRegFile(name);
+}
+
+void ExportRun::WriteOneFile(const std::string& f) {
+  writer_.TotalKeyCount = TotalKeyCount();
+  WriteFile(f, false);
+}
+
+void ExportRun::WritePerItemFiles(const std::string& f) {
+  std::vector<std::string> before = ListRegFiles(ExtractFilePath(f));
+  for (; position_ < static_cast<int>(indices_.size()); ++position_) {
+    writer_.TotalKeyCount = TotalKeyCount();
+    const TBackItem& item = context_.items.Items(indices_[position_]);
+    if (item.BackupKeys.empty() && option_.SeparateName == 0) {
+      // No key, so no name to give its file: handled as an item whose keys
+      // are all missing, without creating a file.
+      RegWriteItem();
+      continue;
+    }
+    std::string g = ChooseItemFileName(f, before);
+    file_.SetRegFileWritten(false);
+    WriteFile(g, true);
+  }
+}
+
+std::string ExportRun::ChooseItemFileName(const std::string& f,
+                                          std::vector<std::string>& before) const {
+  std::string base = SeparateFileName(f, context_.items.Items(indices_[position_]), option_);
+  std::string candidate;
+  for (int n = 0; n <= kMaxFileNumber; ++n) {
+    candidate = base;
+    if (n > 0) {
+      char number[16];
+      std::snprintf(number, sizeof number, "%.2d", n);
+      candidate.insert(candidate.size() - 4, number);
+    }
+    if (!FileExists(candidate)) return candidate;
+    for (auto it = before.begin(); it != before.end(); ++it) {
+      if (SameTextIgnoreCase(*it, candidate)) {
+        before.erase(it);  // a file from before the run is overwritten once
+        return candidate;
+      }
+    }
+  }
+  return candidate;
+}
+
+bool ExportRun::RegWriteItem() {
+  int index = indices_[position_];
+  TBackItem& item = context_.items.Items(index);
+  bool written = false;
+  for (std::size_t i = 0; i < item.BackupKeys.size(); ++i) {
+    if (!writer_.RegWriteKey(item.BackupKeys[i], item.Name, item.Comment, 0, static_cast<int>(i))) {
+      written = true;
+    }
+  }
+  if (written || item.NoDelete) return written;
+
+  MainWindowPort* window = context_.window;
+  if (AskDeleteMissingItem(item, context_.prompts, window && window->IsVisible())) {
+    context_.items.Delete(index);
+    for (std::size_t j = static_cast<std::size_t>(position_); j < indices_.size(); ++j)
+      --indices_[j];
+    indices_.erase(indices_.begin() + position_);
+    int total = TotalKeyCount();
+    writer_.TotalKeyCount = total;
+    writer_.ProgressPercent = total == 0 ? 100.0 : 100.0 * position_ / total;
+    context_.progress.SetProgress(RoundPercent(writer_.ProgressPercent));
+    --position_;
+  } else {
+    item.NoDelete = true;
+  }
+  if (window && window->ListView()) context_.items.UpdateListView(*window->ListView());
+  context_.state.DataModified = true;
+  return written;
+}
+
+}  // namespace
+
+unsigned ProgressLevelFor(int totalKeyCount, int maxLevel, bool progressOff) {
+  if (totalKeyCount >= 100 || progressOff || maxLevel < 0) return 0;
+  if (totalKeyCount < 50) return static_cast<unsigned>(maxLevel);
+  return maxLevel <= 1 ? static_cast<unsigned>(maxLevel) : 1;
+}
+
+std::string RegOutputFileName(const std::string& dataFileName, const TOption& option) {
+  if (option.RegFileName.empty()) return ChangeFileExt(dataFileName, ".reg");
+  return ResolveFileName(option.RegFileName, ".reg", ExtractFilePath(dataFileName));
+}
+
+std::string SeparateFileName(const std::string& f, const TBackItem& item, const TOption& option) {
+  std::string base;
+  if (option.SeparateName != 0) {
+    base = item.Name;
+  } else if (!item.BackupKeys.empty()) {
+    base = KeyPathLastName(item.BackupKeys.front());
+  }
+  return ExtractFilePath(f) + ValidFileName(base) + ".reg";
+}
+
+bool AskDeleteMissingItem(const TBackItem& item, PromptPort& prompts, bool windowVisible) {
+  if (!windowVisible) return false;
+  std::string list = "\r\n\r\n" + ItemCaption(item.Name, item.Comment) + "\r\n";
+  for (std::size_t i = 0; i < item.BackupKeys.size() && i < kListedKeys; ++i) {
+    list += " " + item.BackupKeys[i] + "\r\n";
+  }
+  if (item.BackupKeys.size() > kListedKeys) list += " (以下略)\r\n";
+  std::string text =
+      "次のアイテム内のキーすべてが、存在しないかアクセスが許可されていません。"
+      "アイテム一覧から削除しますか?" +
+      list +
+      "\r\n"
+      "[はい]を押すと、このアイテムは一覧から削除されます。"
+      "[いいえ]を押すと、[自動削除]の項目が「しない」になり、"
+      "次回書き出し時からはこのメッセージ ボックスは出なくなります。"
+      "このキーを削除したい場合は、[削除]ボタンを使用してください。";
+  return prompts.AskYesNo(text, "存在しないキー", PromptIcon::Warning) == PromptAnswer::Yes;
+}
+
+void RegWriteItems(ExportContext& context, const std::vector<int>& indices, const TOption& option) {
+  MainWindowPort* window = context.window;
+  if (window) {
+    window->SetBusyCursor(true);
+    if (context.state.ProgressOff) window->SetActionsEnabled(false);
+  }
+  struct CleanUp {
+    ExportContext& context;
+    ~CleanUp() {
+      context.progress.CloseProgress();
+      if (context.window) {
+        context.window->SetActionsEnabled(true);
+        context.window->SetBusyCursor(false);
+      }
+    }
+  } cleanUp{context};
+  context.progress.StartProgress("書き出し中...", "REGファイル書き出し", 100);
+  try {
+    ExportRun(context, indices, option).Run();
+  } catch (const EProgressCanceled&) {
+    // Cancelling ends the run silently; the files are already cleaned up.
+  }
+}
+
+}  // namespace tarnwick
