@@ -176,6 +176,9 @@ bool RegWriter::RegWriteKey(const std::string& keyPath, const std::string& itemN
     WriteValueLine(name);
     progress_.CheckCancel();
   }
+  // The same open lists the subkeys; the key is closed before any recursion.
+  names.clear();
+  if (!singleValue) registry_.GetKeyNames(names);
   registry_.CloseKey();
   file_.WriteRegLine(u"");
 
@@ -183,14 +186,8 @@ bool RegWriter::RegWriteKey(const std::string& keyPath, const std::string& itemN
     AddKeyProgress();
     progress_.SetProgress(RoundPercent(ProgressPercent));
   }
-
-  if (!singleValue) {
-    registry_.OpenKeyReadOnly(relPath);
-    registry_.GetKeyNames(names);
-    registry_.CloseKey();
-    for (const std::string& name : names) {
-      RegWriteKey(fullPath + "\\" + name, std::string(), std::string(), depth + 1, keyIndex);
-    }
+  for (const std::string& name : names) {
+    RegWriteKey(fullPath + "\\" + name, std::string(), std::string(), depth + 1, keyIndex);
   }
   return false;
 }
