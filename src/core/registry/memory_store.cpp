@@ -17,6 +17,7 @@ struct MemoryStore::Node {
 
   std::string name;
   std::u16string wideName;
+  bool readOnly = false;
   std::vector<std::unique_ptr<Node>> children;  // sorted by upper-case fold
   std::vector<Value> values;                    // in creation order
   bool unreadable = false;
@@ -50,13 +51,28 @@ struct MemoryStore::Node {
     }
     return nullptr;
   }
+
+  // Replaces the data of a value of this name (any case), keeping its
+  // spelling and place, or adds the value last.
+  void Set(std::string_view valueName, RegValue value) {
+    std::u16string wide = Utf8ToUtf16(valueName);
+    for (Value& v : values) {
+      if (CompareFoldedUpper(Utf8ToUtf16(v.name), wide) == 0) {
+        v.value = std::move(value);
+        return;
+      }
+    }
+    values.push_back(Value{std::string(valueName), std::move(value)});
+  }
 };
 
 namespace {
 
 class MemoryKey : public RegistryKey {
  public:
-  explicit MemoryKey(const MemoryStore::Node& node) : node_(node) {}
+  // Without a list of failing value names the key is open for reading only.
+  MemoryKey(MemoryStore::Node& node, const std::vector<std::u16string>* writeFaults)
+      : node_(node), writeFaults_(writeFaults) {}
 
   bool SubKeyNames(std::vector<std::string>& names) const override {
     if (node_.subKeysUnlistable) return false;
@@ -91,12 +107,23 @@ class MemoryKey : public RegistryKey {
     return true;
   }
 
+  bool SetValue(std::string_view name, uint32_t type, std::string_view data) override {
+    if (!writeFaults_) return false;
+    std::u16string wide = Utf8ToUtf16(name);
+    for (const auto& fault : *writeFaults_) {
+      if (CompareFoldedUpper(fault, wide) == 0) return false;
+    }
+    node_.Set(name, RegValue{type, std::string(data)});
+    return true;
+  }
+
  private:
   static std::string Data(const MemoryStore::Node::Value& v, TextForm form) {
     return form == TextForm::Wide ? v.value.data : NarrowValueData(v.value.type, v.value.data);
   }
 
-  const MemoryStore::Node& node_;
+  MemoryStore::Node& node_;
+  const std::vector<std::u16string>* writeFaults_;
 };
 
 }  // namespace
@@ -138,15 +165,7 @@ void MemoryStore::AddKey(std::string_view keyPath) {
 
 void MemoryStore::SetValue(std::string_view keyPath, std::string_view name, uint32_t type,
                            std::string data) {
-  Node* node = Create(keyPath);
-  if (!node) return;
-  for (auto& v : node->values) {
-    if (CompareFoldedUpper(Utf8ToUtf16(v.name), Utf8ToUtf16(name)) == 0) {
-      v.value = RegValue{type, std::move(data)};
-      return;
-    }
-  }
-  node->values.push_back(Node::Value{std::string(name), RegValue{type, std::move(data)}});
+  if (Node* node = Create(keyPath)) node->Set(name, RegValue{type, std::move(data)});
 }
 
 void MemoryStore::SetString(std::string_view keyPath, std::string_view name, std::string_view text,
@@ -174,6 +193,14 @@ void MemoryStore::SetSubKeysUnlistable(std::string_view keyPath) {
   if (Node* node = Create(keyPath)) node->subKeysUnlistable = true;
 }
 
+void MemoryStore::SetReadOnly(std::string_view keyPath) {
+  if (Node* node = Create(keyPath)) node->readOnly = true;
+}
+
+void MemoryStore::SetWriteFault(std::string_view valueName) {
+  writeFaults_.push_back(Utf8ToUtf16(valueName));
+}
+
 void MemoryStore::SetValueFault(std::string_view keyPath, std::string_view name, ValueFault fault) {
   Node* node = Create(keyPath);
   if (!node) return;
@@ -186,11 +213,27 @@ void MemoryStore::SetValueFault(std::string_view keyPath, std::string_view name,
 std::unique_ptr<RegistryKey> MemoryStore::OpenKey(uint32_t root, std::string_view path, uint32_t) {
   Node* node = Find(root, path);
   if (!node || node->unreadable) return nullptr;
-  return std::make_unique<MemoryKey>(*node);
+  return std::make_unique<MemoryKey>(*node, nullptr);
 }
 
 bool MemoryStore::KeyExists(uint32_t root, std::string_view path) {
   return Find(root, path) != nullptr;
+}
+
+std::unique_ptr<RegistryKey> MemoryStore::OpenKeyForWrite(uint32_t root, std::string_view path,
+                                                          bool create) {
+  auto it = roots_.find(root);
+  std::vector<std::string_view> parts;
+  if (it == roots_.end() || !SplitKeyPath(path, parts)) return nullptr;
+  Node* node = it->second.get();
+  for (std::string_view part : parts) {
+    Node* child = node->Child(part);
+    if (!child && (!create || node->readOnly)) return nullptr;
+    node = child ? child : node->AddChild(part);
+    if (node->vanished) return nullptr;
+  }
+  if (node->unreadable || node->readOnly) return nullptr;
+  return std::make_unique<MemoryKey>(*node, &writeFaults_);
 }
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 // A registry held in memory and built through code, for tests. It enumerates
 // as Windows does (subkeys sorted by upper-case fold, values in the order they
-// were first set) and can model access failures.
+// were first set), takes writes through the store interface and can model
+// access failures.
 #pragma once
 
 #include <map>
@@ -41,10 +42,17 @@ class MemoryStore : public RegistryStore {
   // Listing the key's subkeys fails.
   void SetSubKeysUnlistable(std::string_view keyPath);
   void SetValueFault(std::string_view keyPath, std::string_view name, ValueFault fault);
+  // Opening the key for writing fails, and so does creating a subkey below it,
+  // as when its security denies write access. Reads still work.
+  void SetReadOnly(std::string_view keyPath);
+  // Writing a value of this name (any case) fails, in every key.
+  void SetWriteFault(std::string_view valueName);
 
   std::unique_ptr<RegistryKey> OpenKey(uint32_t root, std::string_view path,
                                        uint32_t access) override;
   bool KeyExists(uint32_t root, std::string_view path) override;
+  std::unique_ptr<RegistryKey> OpenKeyForWrite(uint32_t root, std::string_view path,
+                                               bool create) override;
 
   struct Node;
 
@@ -53,6 +61,7 @@ class MemoryStore : public RegistryStore {
   Node* Create(std::string_view keyPath);
 
   std::map<uint32_t, std::unique_ptr<Node>> roots_;
+  std::vector<std::u16string> writeFaults_;
 };
 
 }  // namespace tarnwick

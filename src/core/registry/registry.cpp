@@ -17,6 +17,10 @@ std::string Quoted(std::string_view name) {
   throw ERegistryException(Quoted(name) + " の取得に失敗しました");
 }
 
+[[noreturn]] void ThrowWriteFailed(std::string_view name) {
+  throw ERegistryException(Quoted(name) + " の書き込みに失敗しました");
+}
+
 [[noreturn]] void ThrowInvalidType(std::string_view name) {
   throw ERegistryException(Quoted(name) + " のデータ型が不正です");
 }
@@ -68,6 +72,12 @@ bool TRegistry::OpenKeyReadOnly(std::string_view path) {
     if (current_) return true;
   }
   return false;
+}
+
+bool TRegistry::OpenKey(std::string_view path, bool canCreate) {
+  CloseKey();
+  if (root_ != 0) current_ = store_.OpenKeyForWrite(root_, path, canCreate);
+  return current_ != nullptr;
 }
 
 void TRegistry::CloseKey() {
@@ -153,6 +163,20 @@ std::size_t TRegistry::ReadBinaryData(std::string_view name, void* buffer, std::
   std::size_t n = std::min(size, value.data.size());
   if (n > 0) std::memcpy(buffer, value.data.data(), n);
   return n;
+}
+
+void TRegistry::WriteString(std::string_view name, std::string_view value) {
+  std::u16string wide = Utf8ToUtf16(value);
+  wide.push_back(u'\0');
+  if (!current_ || !current_->SetValue(name, kRegSz, Utf16ToLeBytes(wide))) ThrowWriteFailed(name);
+}
+
+void TRegistry::WriteInteger(std::string_view name, uint32_t value) {
+  char data[4];
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>(value >> (8 * i) & 0xFF);
+  if (!current_ || !current_->SetValue(name, kRegDword, std::string_view(data, 4))) {
+    ThrowWriteFailed(name);
+  }
 }
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 // TRegistry: the registry accessor the program reads through. It has a root
 // key and at most one open key, the current key, and answers the few questions
-// the export and the dialogs ask of it. Paths are relative to the root.
+// the export and the dialogs ask of it, and makes the few writes the program
+// needs. Paths are relative to the root.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,10 @@ class TRegistry {
   // Makes the key current, trying read, then query-and-enumerate, then query
   // rights. False when all fail; there is then no current key.
   bool OpenKeyReadOnly(std::string_view path);
+  // Makes the key current for reading and writing; with canCreate the key and
+  // its missing parents are created. False when that fails; there is then no
+  // current key.
+  bool OpenKey(std::string_view path, bool canCreate);
   void CloseKey();
   bool HasCurrentKey() const { return current_ != nullptr; }
   const RegistryKey* CurrentKey() const { return current_.get(); }
@@ -62,6 +67,12 @@ class TRegistry {
   uint32_t ReadInteger(std::string_view name) const;
   // Copies up to size data bytes and returns how many; throws when the query fails.
   std::size_t ReadBinaryData(std::string_view name, void* buffer, std::size_t size) const;
+
+  // Write a REG_SZ value (UTF-8 text stored as UTF-16LE with its NUL) or a
+  // REG_DWORD value to the current key. Throw ERegistryException, naming the
+  // value, when there is no current key or the write fails.
+  void WriteString(std::string_view name, std::string_view value);
+  void WriteInteger(std::string_view name, uint32_t value);
 
   // Raw queries on the current key, as RegQueryValueExW/A: false when there is
   // no current key or the query fails.

@@ -42,7 +42,7 @@ struct RegValue {
   std::string data;  // raw bytes
 };
 
-// An open key. Queries never throw; a false result is a failed query.
+// An open key. Queries and writes never throw; a false result is a failure.
 class RegistryKey {
  public:
   virtual ~RegistryKey() = default;
@@ -61,6 +61,12 @@ class RegistryKey {
   // is larger the query fails, as a too-small buffer does.
   virtual bool QueryValue(std::string_view name, TextForm form, uint32_t maxSize,
                           RegValue& value) const = 0;
+
+  // Creates or replaces a value with raw data, as RegSetValueExW: string data
+  // are UTF-16LE with their NUL. Fails on a key opened for reading only.
+  virtual bool SetValue(std::string_view /*name*/, uint32_t /*type*/, std::string_view /*data*/) {
+    return false;
+  }
 };
 
 class RegistryStore {
@@ -72,6 +78,15 @@ class RegistryStore {
   // know fails.
   virtual std::unique_ptr<RegistryKey> OpenKey(uint32_t root, std::string_view path,
                                                uint32_t access) = 0;
+
+  // Opens root\path for reading and writing, as RegCreateKeyExW (create) or
+  // RegOpenKeyExW with write access: with create, the key and its missing
+  // parents are made. Null when that fails; a store that cannot be written
+  // always fails.
+  virtual std::unique_ptr<RegistryKey> OpenKeyForWrite(uint32_t /*root*/, std::string_view /*path*/,
+                                                       bool /*create*/) {
+    return nullptr;
+  }
 
   // True when the key can be opened for an existence test (kKeyExistsAccess).
   virtual bool KeyExists(uint32_t root, std::string_view path);
