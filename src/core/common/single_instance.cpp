@@ -1,0 +1,45 @@
+#include "common/single_instance.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+
+namespace tarnwick {
+
+SingleInstanceLock::~SingleInstanceLock() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool SingleInstanceLock::Acquire(const std::string& lockPath) {
+  if (fd_ >= 0) return true;
+  // O_NOFOLLOW: a link planted in a shared folder must not make us create a
+  // file elsewhere. flock needs no write access, so read-only is enough.
+  int fd = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return true;
+  int result;
+  do {
+    result = flock(fd, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    bool heldElsewhere = errno == EWOULDBLOCK;
+    close(fd);
+    return !heldElsewhere;
+  }
+  fd_ = fd;
+  return true;
+}
+
+std::string DefaultLockPath(const std::string& name) {
+  std::string lower;
+  for (char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
+    return std::string(runtime) + "/" + lower + ".lock";
+  }
+  return "/tmp/" + lower + "-" + std::to_string(getuid()) + ".lock";
+}
+
+}  // namespace tarnwick

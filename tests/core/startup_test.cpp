@@ -1,0 +1,272 @@
+// The start-up sequence and batch export over the in-memory registry: the
+// program's file names, what each early stop leaves untouched, the
+// update-checker registration, and which outcome a batch run reports.
+#include "backitem/startup.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "common/errors.h"
+#include "common/update_check.h"
+#include "registry/memory_store.h"
+#include "regwrite/export_run.h"
+#include "scripted_prompts.h"
+#include "temp_dir.h"
+
+namespace tarnwick::test {
+namespace {
+
+constexpr const char* kFooItem = "foo=HKCU\\Software\\Foo,,0\r\n";
+constexpr const char* kGoneItem = "gone=HKCU\\Software\\Gone,,0\r\n";
+constexpr const char* kFooText =
+    "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Foo]\r\n\"v\"=dword:00000001\r\n\r\n";
+
+std::string DataFile(const std::string& items, const std::string& settings = "RegEditVer=4\r\n") {
+  return "[Tarnwick]\r\nVersion=205\r\n\r\n[BackupItems]\r\n" + items + "\r\n[Settings]\r\n" +
+         settings;
+}
+
+class FakeProgress : public ProgressDisplay {
+ public:
+  int checks = 0;
+  int cancelAtCheck = -1;  // 1 cancels at the first check
+
+  void StartProgress(const std::string&, const std::string&, int) override {}
+  void CloseProgress() override {}
+  void SetProgress(int) override { CheckCancel(); }
+  void CheckCancel() override {
+    if (++checks == cancelAtCheck) throw EProgressCanceled();
+  }
+};
+
+class FakePorts : public StartupPorts {
+ public:
+  bool otherCopyRunning = false;
+  bool sourceUnusable = false;
+  std::vector<std::string> opened;  // registry sources asked for
+  std::unique_ptr<MemoryStore> source = std::make_unique<MemoryStore>();
+  MemoryStore& store = *source;
+  ScriptedPrompts prompts;
+  FakeProgress progress;
+  NoMessagePump pump;
+
+  bool AcquireInstanceLock() override { return !otherCopyRunning; }
+  std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) override {
+    opened.push_back(path);
+    if (sourceUnusable) throw ERegistrySourceError("'" + path + "' がありません");
+    return std::move(source);
+  }
+  PromptPort& Prompts() override { return prompts; }
+  ProgressDisplay& Progress() override { return progress; }
+  MessagePump& Pump() override { return pump; }
+};
+
+class StartupTest : public testing::Test {
+ protected:
+  TempDir dir;
+  FakePorts ports;
+  Session session;
+
+  void SetUp() override { ports.store.SetDword("HKCU\\Software\\Foo", "v", 1); }
+
+  StartupOutcome Start(std::vector<std::string> arguments = {"-w"}) {
+    StartupInput input{dir.File("tarnwick"), std::move(arguments), "/home/user/.wine"};
+    return StartProgram(session, input, ports);
+  }
+  StartupOutcome StartBatch(std::vector<std::string> arguments = {"-w"}) {
+    StartupOutcome outcome = Start(std::move(arguments));
+    return outcome == StartupOutcome::Started ? RunBatchExport(session, ports) : outcome;
+  }
+  std::string Read(const std::string& name) { return ReadFileBytes(dir.File(name)); }
+  void Write(const std::string& name, const std::string& bytes) {
+    WriteFileBytes(dir.File(name), bytes);
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& box : ports.prompts.shown) texts.push_back(box.text);
+    return texts;
+  }
+};
+
+TEST_F(StartupTest, FileNamesDefaultToTheProgramsNameAndFolder) {
+  ASSERT_EQ(Start({}), StartupOutcome::Started);
+  const ProgramState& state = session.state;
+  EXPECT_EQ(state.ExeFileName, dir.File("tarnwick"));
+  EXPECT_EQ(state.ProgramDir, dir.Path() + "/");
+  EXPECT_EQ(session.helpFileName, dir.File("tarnwick.chm"));
+  EXPECT_EQ(state.IniFileName, dir.File("tarnwick.ini"));
+  EXPECT_EQ(state.DataFileName, dir.File("tarnwick.dat"));
+  EXPECT_EQ(ports.opened, std::vector<std::string>{"/home/user/.wine"});
+  EXPECT_FALSE(session.options.BatchExport);
+  EXPECT_TRUE(ports.prompts.shown.empty());
+}
+
+TEST_F(StartupTest, CommandLineNamesResolveAgainstTheProgramsFolder) {
+  ASSERT_EQ(Start({"mydata", "-isettings", "-rprefix"}), StartupOutcome::Started);
+  EXPECT_EQ(session.state.DataFileName, dir.File("mydata.dat"));
+  EXPECT_EQ(session.state.IniFileName, dir.File("settings.ini"));
+  EXPECT_EQ(ports.opened, std::vector<std::string>{dir.File("prefix")});
+  EXPECT_EQ(session.registrySource, dir.File("prefix"));
+}
+
+TEST_F(StartupTest, SecondCopyStopsBeforeAnythingElse) {
+  ports.otherCopyRunning = true;
+  Write("tarnwick.dat", DataFile(kFooItem));
+  EXPECT_EQ(Start(), StartupOutcome::AlreadyRunning);
+  ASSERT_EQ(ports.prompts.shown.size(), 1u);
+  EXPECT_EQ(ports.prompts.shown[0].text, "このプログラムを複数同時に起動することはできません。");
+  EXPECT_EQ(ports.prompts.shown[0].caption, "Tarnwick");
+  EXPECT_TRUE(ports.opened.empty());
+  EXPECT_EQ(session.items.Count(), 0);
+}
+
+TEST_F(StartupTest, CommandLineErrorReadsAndWritesNothing) {
+  Write("tarnwick.ini", "[Settings]\r\nMaxLevel=-1\r\n");
+  Write("tarnwick.dat", DataFile(kFooItem));
+  EXPECT_EQ(Start({"-w", "-x"}), StartupOutcome::CommandLineError);
+  ASSERT_EQ(ports.prompts.shown.size(), 1u);
+  EXPECT_EQ(ports.prompts.shown[0].text, "起動オプションに誤りがあります。");
+  EXPECT_EQ(ports.prompts.shown[0].caption, "Tarnwick");
+  EXPECT_TRUE(ports.opened.empty());
+  EXPECT_FALSE(session.state.ProgressOff);  // the settings file was not read
+  EXPECT_EQ(session.items.Count(), 0);
+  EXPECT_FALSE(FileExists(dir.File("tarnwick.reg")));
+}
+
+TEST_F(StartupTest, UnusableRegistrySourceStopsBeforeAnyFileIsRead) {
+  ports.sourceUnusable = true;
+  Write("tarnwick.ini", "[Settings]\r\nMaxLevel=-1\r\n");
+  Write("tarnwick.dat", DataFile(kGoneItem));
+  EXPECT_EQ(Start({"-w", "-r/nowhere"}), StartupOutcome::RegistrySourceError);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"'/nowhere' がありません"});
+  EXPECT_FALSE(session.state.ProgressOff);
+  EXPECT_EQ(session.items.Count(), 0);
+  EXPECT_EQ(Read("tarnwick.dat"), DataFile(kGoneItem));
+}
+
+TEST_F(StartupTest, SettingsAreReadAfterTheCommandLine) {
+  Write("quiet.ini", "[Settings]\r\nMaxLevel=-1\r\n");
+  ASSERT_EQ(Start({"-iquiet"}), StartupOutcome::Started);
+  EXPECT_TRUE(session.state.ProgressOff);  // MaxLevel below 0 turns the display off
+  EXPECT_EQ(session.state.MaxLevel, -1);
+}
+
+TEST_F(StartupTest, RegistersWithTheUpdateCheckerWhenZoduviIsOn) {
+  ports.store.AddKey("HKCU\\Software\\Wendlor");
+  ASSERT_EQ(Start({}), StartupOutcome::Started);
+  TRegistry registry(*session.store);
+  ASSERT_TRUE(
+      registry.OpenKeyReadOnly(std::string("Software\\Wendlor\\") + kMakerKey + "\\Tarnwick2"));
+  EXPECT_EQ(registry.ReadString("FilePath"), dir.File("tarnwick"));
+}
+
+TEST_F(StartupTest, ZoduviOffRegistersNothing) {
+  ports.store.AddKey("HKCU\\Software\\Wendlor");
+  Write("tarnwick.ini", "[Settings]\r\nZoduvi=0\r\n");
+  ASSERT_EQ(Start({}), StartupOutcome::Started);
+  TRegistry registry(*session.store);
+  EXPECT_FALSE(registry.KeyExists(std::string("Software\\Wendlor\\") + kMakerKey));
+}
+
+TEST_F(StartupTest, FailedRegistrationIsReportedAndStartUpGoesOn) {
+  ports.store.AddKey("HKCU\\Software\\Wendlor");
+  ports.store.SetReadOnly("HKCU\\Software\\Wendlor");
+  Write("tarnwick.dat", DataFile(kFooItem));
+  EXPECT_EQ(StartBatch(), StartupOutcome::BatchSucceeded);
+  ASSERT_EQ(ports.prompts.shown.size(), 1u);
+  EXPECT_EQ(ports.prompts.shown[0].text.rfind("アップデート チェッカーに登録できませんでした。", 0),
+            0u);
+  EXPECT_EQ(Read("tarnwick.reg"), kFooText);
+}
+
+TEST_F(StartupTest, BatchExportsEveryItemAndKeepsMissingOnes) {
+  Write("tarnwick.dat", DataFile(std::string(kGoneItem) + kFooItem));
+  EXPECT_EQ(StartBatch(), StartupOutcome::BatchSucceeded);
+  EXPECT_EQ(Read("tarnwick.reg"), kFooText);
+  // Nobody to ask: the missing item stays, exempt from now on.
+  std::string saved = Read("tarnwick.dat");
+  EXPECT_NE(saved.find("gone=HKCU\\Software\\Gone,,1\r\n"), std::string::npos);
+  EXPECT_NE(saved.find(kFooItem), std::string::npos);
+  EXPECT_TRUE(ports.prompts.shown.empty());
+}
+
+TEST_F(StartupTest, BatchWithoutItemsWritesNoRegFile) {
+  Write("tarnwick.dat", DataFile(""));
+  EXPECT_EQ(StartBatch(), StartupOutcome::BatchSucceeded);
+  EXPECT_FALSE(FileExists(dir.File("tarnwick.reg")));
+  EXPECT_EQ(Read("tarnwick.dat"), DataFile(""));
+  EXPECT_EQ(ports.progress.checks, 0);
+}
+
+TEST_F(StartupTest, BatchRefusesADataFileThatIsNotThere) {
+  EXPECT_EQ(StartBatch({"-w", "typo"}), StartupOutcome::DataFileError);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"データ ファイル '" + dir.File("typo.dat") +
+                                              "' が見つからないので、書き出しを行いません。"});
+  EXPECT_FALSE(FileExists(dir.File("typo.dat")));
+}
+
+TEST_F(StartupTest, BatchStopsWhenTheDataFileCannotBeRead) {
+  const std::string broken = DataFile("foo=alone\r\n");
+  Write("tarnwick.dat", broken);
+  EXPECT_EQ(StartBatch(), StartupOutcome::DataFileError);
+  // The question was answered Cancel, and nothing was exported or saved.
+  ASSERT_EQ(ports.prompts.shown.size(), 2u);
+  EXPECT_EQ(ports.prompts.shown[0].caption, "読み込みエラー");
+  EXPECT_EQ(Read("tarnwick.dat"), broken);
+  EXPECT_FALSE(FileExists(dir.File("tarnwick.reg")));
+}
+
+TEST_F(StartupTest, FailedExportStillSavesItemChanges) {
+  // Per item, an item without keys is settled before the first file is opened.
+  Write("tarnwick.dat", DataFile(std::string("empty=,0\r\n") + kFooItem,
+                                 "RegEditVer=4\r\nSeparate=1\r\nRegFileName=no/such/out\r\n"));
+  EXPECT_EQ(StartBatch(), StartupOutcome::ExportFailed);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"ファイル名の指定が間違っています\r\n書き出し先: " +
+                                              dir.File("no/such/")});
+  EXPECT_NE(Read("tarnwick.dat").find("empty=,1\r\n"), std::string::npos);
+}
+
+TEST_F(StartupTest, CancelledExportRestoresTheRegFileAndSavesItemChanges) {
+  Write("tarnwick.dat",
+        DataFile(std::string(kGoneItem) + kFooItem, "RegEditVer=4\r\nCreateBackup=1\r\n"));
+  Write("tarnwick.reg", "earlier");
+  Write("tarnwick.reg.bak", "older");
+  ports.progress.cancelAtCheck = 3;  // the pre-check, the missing item, then foo's value
+  EXPECT_EQ(StartBatch(), StartupOutcome::Cancelled);
+  EXPECT_EQ(Read("tarnwick.reg"), "earlier");
+  EXPECT_EQ(Read("tarnwick.reg.bak"), "older");
+  EXPECT_NE(Read("tarnwick.dat").find("gone=HKCU\\Software\\Gone,,1"), std::string::npos);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"書き出しを中止しました。"});
+}
+
+TEST_F(StartupTest, CancelRequestedDuringStartUpSkipsTheExport) {
+  Write("tarnwick.dat", DataFile(kFooItem));
+  ports.progress.cancelAtCheck = 1;
+  EXPECT_EQ(StartBatch(), StartupOutcome::Cancelled);
+  EXPECT_FALSE(FileExists(dir.File("tarnwick.reg")));
+}
+
+TEST_F(StartupTest, FailedSaveIsReportedAfterASuccessfulExport) {
+  Write("tarnwick.dat", DataFile(std::string(kGoneItem) + kFooItem));
+  chmod(dir.File("tarnwick.dat").c_str(), 0444);
+  EXPECT_EQ(StartBatch(), StartupOutcome::SaveFailed);
+  EXPECT_EQ(Read("tarnwick.reg"), kFooText);
+  EXPECT_EQ(Read("tarnwick.dat"), DataFile(std::string(kGoneItem) + kFooItem));
+}
+
+TEST_F(StartupTest, AFailedExportOutranksAFailedSave) {
+  // An older version number makes the save necessary.
+  std::string data = DataFile(kFooItem, "RegEditVer=4\r\nRegFileName=no/such/out\r\n");
+  Write("tarnwick.dat", data.replace(data.find("205"), 3, "204"));
+  chmod(dir.File("tarnwick.dat").c_str(), 0444);
+  EXPECT_EQ(StartBatch(), StartupOutcome::ExportFailed);
+}
+
+TEST(DefaultRegistrySourceTest, WinePrefixThenHome) {
+  EXPECT_EQ(DefaultRegistrySource("/games/prefix", "/home/u"), "/games/prefix");
+  EXPECT_EQ(DefaultRegistrySource("", "/home/u"), "/home/u/.wine");
+  EXPECT_EQ(DefaultRegistrySource(nullptr, "/home/u"), "/home/u/.wine");
+}
+
+}  // namespace
+}  // namespace tarnwick::test
