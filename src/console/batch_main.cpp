@@ -1,0 +1,98 @@
+#include "console/batch_main.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "backitem/startup.h"
+#include "common/single_instance.h"
+#include "console/cancel_signals.h"
+#include "console/exit_status.h"
+#include "console/stderr_prompts.h"
+#include "console/terminal_progress.h"
+#include "registry/wine_prefix_store.h"
+#include "regwrite/progress.h"
+
+namespace tarnwick::console {
+namespace {
+
+constexpr const char* kUsage =
+    "使い方: tarnwick -w [-p] [-i設定ファイル] [-rフォルダー] [データ ファイル]\n"
+    "  -w  一括書き出し: すべてのアイテムを書き出して終了します\n"
+    "  -p  進行状況を表示しません (表示は標準エラー出力が端末のときだけです)\n"
+    "  -i  設定ファイル (既定: プログラムと同じフォルダーの tarnwick.ini)\n"
+    "  -r  レジストリを読む Wine プレフィックスのフォルダー\n"
+    "      (既定: $WINEPREFIX、なければ ~/.wine)\n"
+    "  データ ファイルの既定は、プログラムと同じフォルダーの tarnwick.dat です。\n"
+    "  -i と -r の値は空白を空けずに続けます (例: -r/home/user/.wine)。\n"
+    "  相対パスは、プログラムのあるフォルダーを基準にします。\n";
+
+class ConsolePorts : public StartupPorts {
+ public:
+  explicit ConsolePorts(const bool& progressOff)
+      : progress_(STDERR_FILENO, progressOff), prompts_(stderr, &progress_) {}
+
+  bool AcquireInstanceLock() override { return lock_.Acquire(DefaultLockPath(kProgramName)); }
+  std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) override {
+    return std::make_unique<WinePrefixStore>(path);
+  }
+  PromptPort& Prompts() override { return prompts_; }
+  ProgressDisplay& Progress() override { return progress_; }
+  MessagePump& Pump() override { return pump_; }
+
+ private:
+  SingleInstanceLock lock_;
+  TerminalProgress progress_;
+  StderrPrompts prompts_;
+  NoMessagePump pump_;
+};
+
+std::string HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
+  return "";
+}
+
+}  // namespace
+
+int RunBatch(const std::string& programPath, const std::vector<std::string>& arguments) {
+  InstallCancelSignals();
+  Session session;
+  ConsolePorts ports(session.state.ProgressOff);
+  StartupInput input{programPath, arguments,
+                     DefaultRegistrySource(std::getenv("WINEPREFIX"), HomeFolder().c_str())};
+  StartupOutcome outcome = StartProgram(session, input, ports);
+  if (outcome == StartupOutcome::Started) {
+    outcome =
+        session.options.BatchExport ? RunBatchExport(session, ports) : StartupOutcome::Started;
+  }
+  if (int signo = ReceivedCancelSignal(); signo != 0) EndBySignal(signo);
+  if (outcome == StartupOutcome::CommandLineError && isatty(STDERR_FILENO)) {
+    std::fputs(kUsage, stderr);
+  }
+  if (outcome == StartupOutcome::Started) return ReportNoWindow();
+  return ExitStatusFor(outcome);
+}
+
+int ReportNoWindow() {
+  std::fputs(ConsoleMessage("このビルドにはまだウィンドウがありません。"
+                            "一括書き出しには -w を指定してください。",
+                            "")
+                 .c_str(),
+             stderr);
+  return kExitNoWindow;
+}
+
+std::string RunningProgramPath(const char* argv0) {
+  char buffer[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n > 0) return std::string(buffer, static_cast<std::size_t>(n));
+  if (argv0 && realpath(argv0, buffer)) return buffer;
+  return argv0 ? argv0 : "tarnwick";
+}
+
+}  // namespace tarnwick::console

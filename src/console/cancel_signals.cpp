@@ -1,0 +1,48 @@
+#include "console/cancel_signals.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace tarnwick::console {
+namespace {
+
+volatile sig_atomic_t g_received = 0;
+
+void OnCancelSignal(int signo) {
+  if (g_received == 0) g_received = signo;
+}
+
+void Catch(int signo) {
+  struct sigaction old {};
+  if (sigaction(signo, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
+  struct sigaction action {};
+  action.sa_handler = OnCancelSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;  // file operations go on; the export checks the flag
+  sigaction(signo, &action, nullptr);
+}
+
+}  // namespace
+
+void InstallCancelSignals() {
+  Catch(SIGINT);
+  Catch(SIGTERM);
+  Catch(SIGHUP);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+int ReceivedCancelSignal() {
+  return g_received;
+}
+
+void EndBySignal(int signo) {
+  signal(signo, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signo);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  raise(signo);
+  _exit(128 + signo);  // only when the default action did not end the process
+}
+
+}  // namespace tarnwick::console

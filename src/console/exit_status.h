@@ -1,0 +1,21 @@
+// The exit statuses of the program, as README.md lists them. A cancelled run
+// has none of its own: the program ends by the signal that cancelled it.
+#pragma once
+
+#include "backitem/startup.h"
+
+namespace tarnwick::console {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitExportFailed = 1;
+inline constexpr int kExitCommandLine = 2;
+inline constexpr int kExitSaveFailed = 3;
+inline constexpr int kExitDataFile = 4;
+inline constexpr int kExitRegistrySource = 5;
+inline constexpr int kExitAlreadyRunning = 6;
+inline constexpr int kExitNoWindow = 7;
+inline constexpr int kExitCancelled = 130;  // as a shell reports SIGINT
+
+int ExitStatusFor(StartupOutcome outcome);
+
+}  // namespace tarnwick::console
