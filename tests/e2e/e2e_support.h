@@ -1,0 +1,74 @@
+// End-to-end test support: runs the built tarnwick in a fresh process on
+// fixtures in a temporary folder, with its own lock folder and home, no
+// display and no inherited WINEPREFIX.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "temp_dir.h"
+
+namespace tarnwick::e2e {
+
+// How a run ended, and what it wrote on standard error and output.
+struct Outcome {
+  int exitCode = -1;  // when the program exited
+  int signal = 0;     // when a signal ended it
+  std::string err;
+  std::string out;
+};
+
+std::ostream& operator<<(std::ostream& os, const Outcome& outcome);
+
+// The data file bytes (CP932, CR LF) for item lines and settings lines, both
+// UTF-8 with "\n" line ends.
+std::string DataFileBytes(const std::string& items, const std::string& settings);
+
+// A user.reg with the given keys (Wine's format, after the header).
+std::string WineUserReg(const std::string& body);
+// A key tree of `keys` keys under HKCU\Software\Slow, two levels deep.
+std::string ManyKeysUserReg(int keys);
+// HKCU\Software\Big with `values` REG_EXPAND_SZ values of `chars` characters.
+std::string BigValuesUserReg(int values, std::size_t chars);
+
+class E2eTest : public testing::Test {
+ protected:
+  void SetUp() override;
+
+  // Runs tarnwick with these arguments and waits for it (bounded).
+  Outcome Run(const std::vector<std::string>& arguments);
+  // Runs it with standard error on a terminal of 100 columns.
+  Outcome RunOnTerminal(const std::vector<std::string>& arguments);
+  // Starts it with standard error into a file; Wait collects it.
+  pid_t Start(const std::vector<std::string>& arguments);
+  Outcome Wait(pid_t pid);
+
+  // -w, the settings file, the prefix and the data file, after `first`.
+  std::vector<std::string> BatchArguments(std::vector<std::string> first = {}) const;
+  Outcome RunBatch(std::vector<std::string> first = {}) { return Run(BatchArguments(first)); }
+
+  void WriteData(const std::string& items, const std::string& settings);
+  void WriteUserReg(const std::string& body);
+  void CopyExamples();  // the example prefix and data file
+  std::string Path(const std::string& name) const { return dir_.File(name); }
+  std::string Read(const std::string& name) const;
+  bool Exists(const std::string& name) const;
+
+  std::map<std::string, std::string> environment;  // added to the child's environment
+  std::string prefix;                              // the Wine prefix folder
+  std::string data;                                // the data file
+  std::string settings;                            // the settings file (never created by the tests)
+  std::string runtime;                             // XDG_RUNTIME_DIR: where the one-copy lock lives
+
+ private:
+  pid_t Spawn(const std::vector<std::string>& arguments, int errFd);
+  std::vector<std::string> ChildEnvironment() const;
+
+  test::TempDir dir_;
+};
+
+}  // namespace tarnwick::e2e

@@ -1,0 +1,167 @@
+// Every way a batch run can fail: its exit status, its message on standard
+// error, and that it loses nothing.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "e2e_support.h"
+
+namespace tarnwick::e2e {
+namespace {
+
+constexpr const char* kFixture =
+    "[Software\\\\Fixture\\\\Viewer] 1733600000\n"
+    "\"Zoom\"=dword:00000064\n\n";
+constexpr const char* kItems =
+    "viewer=HKCU\\Software\\Fixture\\Viewer,,0\n"
+    "gone=HKCU\\Software\\Fixture\\Gone,,0\n";
+
+class ExitStatusTest : public E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    WriteUserReg(kFixture);
+    WriteData(kItems, "RegEditVer=5\nCreateBackup=1\n");
+    dataBefore = Read(data);
+  }
+
+  // Nothing was written: no REG file, the data file as it was.
+  void ExpectNothingWritten() {
+    EXPECT_FALSE(Exists("items.reg"));
+    EXPECT_EQ(Read(data), dataBefore);
+  }
+
+  std::string dataBefore;
+};
+
+TEST_F(ExitStatusTest, CommandLineErrorsAreStatus2) {
+  const std::vector<std::vector<std::string>> wrong{
+      {"-x"}, {"-"}, {"--w"}, {"-wq"}, {"-w", "-r", prefix}, {"-w", ""}};
+  for (const auto& arguments : wrong) {
+    SCOPED_TRACE(arguments.back());
+    std::vector<std::string> all = arguments;
+    all.insert(all.end(), {"-i" + settings, data});
+    Outcome outcome = Run(all);
+    EXPECT_EQ(outcome.exitCode, 2) << outcome;
+    // No usage text: standard error is not a terminal here.
+    EXPECT_EQ(outcome.err, "tarnwick: 起動オプションに誤りがあります。\n");
+    ExpectNothingWritten();
+  }
+}
+
+TEST_F(ExitStatusTest, WithoutBatchModeThereIsNoWindowYet) {
+  Outcome outcome = Run({"-i" + settings, "-r" + prefix, data});
+  EXPECT_EQ(outcome.exitCode, 7) << outcome;
+  EXPECT_NE(outcome.err.find("-w"), std::string::npos);
+  ExpectNothingWritten();
+}
+
+TEST_F(ExitStatusTest, ASecondCopyIsStatus6) {
+  int fd = open((runtime + "/tarnwick.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  Outcome outcome = RunBatch();
+  EXPECT_EQ(outcome.exitCode, 6) << outcome;
+  EXPECT_EQ(outcome.err, "tarnwick: このプログラムを複数同時に起動することはできません。\n");
+  ExpectNothingWritten();
+
+  close(fd);  // the other copy ends
+  EXPECT_EQ(RunBatch().exitCode, 0);
+}
+
+TEST_F(ExitStatusTest, AMissingRegistrySourceIsStatus5AndMarksNothing) {
+  prefix = Path("no-such-prefix");
+  Outcome outcome = RunBatch();
+  EXPECT_EQ(outcome.exitCode, 5) << outcome;
+  EXPECT_EQ(outcome.err,
+            "tarnwick: Wine のプレフィックス フォルダーが見つかりません: " + prefix + "\n");
+  ExpectNothingWritten();  // "gone" would have been exempted
+}
+
+TEST_F(ExitStatusTest, AFolderWithoutRegistryFilesIsStatus5) {
+  std::filesystem::remove(prefix + "/user.reg");
+  Outcome outcome = RunBatch();
+  EXPECT_EQ(outcome.exitCode, 5) << outcome;
+  EXPECT_NE(outcome.err.find(prefix), std::string::npos);
+  ExpectNothingWritten();
+}
+
+TEST_F(ExitStatusTest, AMissingDataFileIsStatus4AndNotCreated) {
+  std::filesystem::remove(data);
+  Outcome outcome = RunBatch();
+  EXPECT_EQ(outcome.exitCode, 4) << outcome;
+  EXPECT_NE(outcome.err.find(data), std::string::npos);
+  EXPECT_FALSE(Exists(data));
+  EXPECT_FALSE(Exists("items.reg"));
+}
+
+TEST_F(ExitStatusTest, AnUnreadableDataFileIsStatus4AndKept) {
+  WriteData("broken=alone\n", "RegEditVer=5\n");
+  dataBefore = Read(data);
+  Outcome outcome = RunBatch();
+  EXPECT_EQ(outcome.exitCode, 4) << outcome;
+  EXPECT_NE(outcome.err.find("tarnwick: 読み込みエラー: ファイル '" + data + "' が開けません。\n"),
+            std::string::npos);
+  EXPECT_NE(outcome.err.find("[キャンセル]"), std::string::npos);  // nobody could answer
+  ExpectNothingWritten();
+}
+
+TEST_F(ExitStatusTest, AMissingOutputFolderIsStatus1AndKeepsItemChanges) {
+  // Per item, an item without keys is settled before the first file fails.
+  WriteData("empty=,0\nviewer=HKCU\\Software\\Fixture\\Viewer,,0\n",
+            "RegEditVer=5\nSeparate=1\nRegFileName=no/such/folder/out\n");
+  Outcome outcome = RunBatch();
+  EXPECT_EQ(outcome.exitCode, 1) << outcome;
+  EXPECT_EQ(outcome.err, "tarnwick: ファイル名の指定が間違っています\ntarnwick: 書き出し先: " +
+                             Path("no/such/folder/") + "\n");
+  EXPECT_NE(Read(data).find("empty=,1\r\n"), std::string::npos);
+}
+
+TEST_F(ExitStatusTest, AFolderInPlaceOfTheOutputFileIsStatus1) {
+  WriteData(kItems, "RegEditVer=5\n");  // a backup would move the folder aside
+  std::filesystem::create_directory(Path("items.reg"));
+  Outcome outcome = RunBatch();
+  EXPECT_EQ(outcome.exitCode, 1) << outcome;
+  EXPECT_NE(outcome.err.find("ファイルへのアクセスが拒否されました"), std::string::npos);
+}
+
+TEST_F(ExitStatusTest, AReadOnlyOutputFolderIsStatus1) {
+  // Root writes into read-only folders, and CI runs as root.
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+  std::filesystem::create_directory(Path("locked"));
+  chmod(Path("locked").c_str(), 0555);
+  WriteData(kItems, "RegEditVer=5\nRegFileName=locked/out\n");
+  Outcome outcome = RunBatch();
+  EXPECT_EQ(outcome.exitCode, 1) << outcome;
+  EXPECT_NE(outcome.err.find("ファイルへのアクセスが拒否されました"), std::string::npos);
+}
+
+TEST_F(ExitStatusTest, PassingTheSizeCapIsStatus1AndRestoresTheEarlierFiles) {
+  // 10 x 900 Ki characters of REG_EXPAND_SZ: about 108 MiB as version 5 hex(2).
+  test::WriteFileBytes(prefix + "/user.reg", BigValuesUserReg(10, 900 * 1024));
+  WriteData("big=HKCU\\Software\\Big,,0\n", "RegEditVer=5\nCreateBackup=1\n");
+  test::WriteFileBytes(Path("items.reg"), "earlier");
+  test::WriteFileBytes(Path("items.reg.bak"), "older");
+  Outcome outcome = RunBatch();
+  EXPECT_EQ(outcome.exitCode, 1) << outcome;
+  EXPECT_NE(
+      outcome.err.find("tarnwick: REGファイルが100Miバイトを超えたので、書き出しを中止します\n"),
+      std::string::npos);
+  EXPECT_EQ(Read("items.reg"), "earlier");
+  EXPECT_EQ(Read("items.reg.bak"), "older");
+}
+
+TEST_F(ExitStatusTest, AFailedSaveIsStatus3AfterTheExport) {
+  chmod(data.c_str(), 0444);  // refused by mode, even for root
+  Outcome outcome = RunBatch();
+  EXPECT_EQ(outcome.exitCode, 3) << outcome;
+  EXPECT_NE(outcome.err.find("tarnwick: 保存エラー: ファイル '" + data + "' が保存できません。\n"),
+            std::string::npos);
+  EXPECT_TRUE(Exists("items.reg"));
+  EXPECT_EQ(Read(data), dataBefore);
+}
+
+}  // namespace
+}  // namespace tarnwick::e2e

@@ -1,0 +1,89 @@
+// Ctrl-C and SIGTERM in the middle of a long export: the run is cancelled,
+// the earlier REG file and its backup come back, item changes already made
+// are saved, and the program ends by the signal. A killed run leaves no lock.
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+#include "e2e_support.h"
+
+namespace tarnwick::e2e {
+namespace {
+
+// Enough keys that the export runs for well over a second in a release build.
+constexpr int kKeys = 300000;
+
+class CancelTest : public E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    test::WriteFileBytes(prefix + "/user.reg", ManyKeysUserReg(kKeys));
+    WriteData("gone=HKCU\\Software\\Gone,,0\nslow=HKCU\\Software\\Slow,,0\n",
+              "RegEditVer=5\nCreateBackup=1\n");
+    test::WriteFileBytes(Path("items.reg"), "earlier");
+    test::WriteFileBytes(Path("items.reg.bak"), "older");
+  }
+
+  // Starts a run and returns once it is writing the REG file: the earlier
+  // backup is then moved aside, until the run finishes the file. -1 when the
+  // run ended first.
+  pid_t StartExport(const std::vector<std::string>& arguments) {
+    pid_t pid = Start(arguments);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!Exists("items.reg.bak.tmp")) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        ADD_FAILURE() << "the run ended (status " << status << ") before it was interrupted:\n"
+                      << Read("stderr.txt");
+        return -1;
+      }
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        ADD_FAILURE() << "the export never started";
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return pid;
+  }
+
+  void ExpectCancelledBy(int signo, const Outcome& outcome) {
+    EXPECT_EQ(outcome.signal, signo) << outcome;
+    EXPECT_NE(outcome.err.find("tarnwick: 書き出しを中止しました。\n"), std::string::npos);
+    EXPECT_EQ(Read("items.reg"), "earlier");
+    EXPECT_EQ(Read("items.reg.bak"), "older");
+    EXPECT_FALSE(Exists("items.reg.bak.tmp"));
+    // The missing item was settled before the signal, and that was saved.
+    EXPECT_NE(Read(data).find("gone=HKCU\\Software\\Gone,,1\r\n"), std::string::npos);
+  }
+};
+
+TEST_F(CancelTest, CtrlCCancelsEvenWithTheDisplayOff) {
+  pid_t pid = StartExport(BatchArguments({"-p"}));
+  ASSERT_GT(pid, 0);
+  kill(pid, SIGINT);
+  ExpectCancelledBy(SIGINT, Wait(pid));
+}
+
+TEST_F(CancelTest, SigtermCancels) {
+  pid_t pid = StartExport(BatchArguments());
+  ASSERT_GT(pid, 0);
+  kill(pid, SIGTERM);
+  ExpectCancelledBy(SIGTERM, Wait(pid));
+}
+
+TEST_F(CancelTest, AKilledRunLeavesNoLockBehind) {
+  pid_t pid = StartExport(BatchArguments());
+  ASSERT_GT(pid, 0);
+  kill(pid, SIGKILL);
+  EXPECT_EQ(Wait(pid).signal, SIGKILL);
+  WriteUserReg("[Software\\\\Slow] 1733600000\n\"v\"=dword:00000001\n\n");
+  Outcome next = RunBatch();
+  EXPECT_EQ(next.exitCode, 0) << next;
+}
+
+}  // namespace
+}  // namespace tarnwick::e2e
