@@ -36,6 +36,8 @@ case $target in
     for file in tests/data/wine8-fresh-prefix/*.reg; do split_registry "$file"; done
     cp tests/data/wine/* "$seeds/"
     ;;
+  ini_file_fuzz) cp fuzz/seeds-ini/* examples/example.dat "$seeds/" ;;
+  comma_text_fuzz) cp fuzz/seeds-comma/* "$seeds/" ;;
 esac
 
 set -- -max_len=65536 -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
