@@ -13,6 +13,7 @@
 #include "common/text_codec.h"
 #include "registry/wine_namespace.h"
 #include "registry/wine_reg_parser.h"
+#include "registry/wine_user_writer.h"
 
 namespace tarnwick {
 namespace {
@@ -147,6 +148,7 @@ bool RootPath(uint32_t root, std::vector<std::u16string>& folded) {
 struct WinePrefixStore::State {
   std::array<FileStamp, 3> stamps;
   std::shared_ptr<const WineNamespace> registry;
+  WineArch arch = WineArch::Unknown;
 
   static std::unique_ptr<State> Load(const std::string& dir);
 };
@@ -182,6 +184,7 @@ std::unique_ptr<WinePrefixStore::State> WinePrefixStore::State::Load(const std::
     branches[i] = std::move(file.root);
     std::string().swap(texts[i]);
   }
+  state->arch = arch;
   state->registry = std::make_shared<const WineNamespace>(
       std::move(branches[kSystem]), std::move(branches[kUserDefault]), std::move(branches[kUser]));
   return state;
@@ -194,6 +197,7 @@ WinePrefixStore::~WinePrefixStore() = default;
 
 std::unique_ptr<RegistryKey> WinePrefixStore::OpenKey(uint32_t root, std::string_view path,
                                                       uint32_t) {
+  CatchUp();
   std::vector<std::u16string> folded;
   std::vector<std::string_view> names;
   if (!RootPath(root, folded) || !SplitKeyPath(path, names)) return nullptr;
@@ -204,11 +208,86 @@ std::unique_ptr<RegistryKey> WinePrefixStore::OpenKey(uint32_t root, std::string
 }
 
 void WinePrefixStore::Refresh() {
+  written_ = false;
   bool changed = false;
   for (std::size_t i = 0; i < kFileNames.size() && !changed; ++i) {
     changed = !(FileStamp::Of(prefixDir_ + "/" + kFileNames[i]) == state_->stamps[i]);
   }
   if (changed) state_ = State::Load(prefixDir_);  // on failure the old tree stays
+}
+
+void WinePrefixStore::CatchUp() {
+  if (!written_) return;
+  try {
+    Refresh();
+  } catch (const ERegistrySourceError&) {
+    // user.reg changed, so the next Refresh() tries again and reports it.
+  }
+}
+
+// Reads ask the store each time, so they see the key's writes.
+class WinePrefixStore::WriteKey final : public RegistryKey {
+ public:
+  WriteKey(WinePrefixStore& store, uint32_t root, std::string path,
+           std::vector<std::u16string> names)
+      : store_(store), root_(root), path_(std::move(path)), names_(std::move(names)) {}
+
+  bool SubKeyNames(std::vector<std::string>& names) const override {
+    auto key = Open();
+    return key && key->SubKeyNames(names);
+  }
+  bool ValueNames(std::vector<std::string>& names) const override {
+    auto key = Open();
+    return key && key->ValueNames(names);
+  }
+  bool HasSubKeys() const override {
+    auto key = Open();
+    return key && key->HasSubKeys();
+  }
+  bool QueryValueInfo(std::string_view name, TextForm form, uint32_t& type,
+                      uint32_t& size) const override {
+    auto key = Open();
+    return key && key->QueryValueInfo(name, form, type, size);
+  }
+  bool QueryValue(std::string_view name, TextForm form, uint32_t maxSize,
+                  RegValue& value) const override {
+    auto key = Open();
+    return key && key->QueryValue(name, form, maxSize, value);
+  }
+  bool SetValue(std::string_view name, uint32_t type, std::string_view data) override {
+    return store_.SetUserValue(names_, Utf8ToUtf16(name), type, data);
+  }
+
+ private:
+  std::unique_ptr<RegistryKey> Open() const { return store_.OpenKey(root_, path_, kKeyRead); }
+
+  WinePrefixStore& store_;
+  uint32_t root_;
+  std::string path_;
+  std::vector<std::u16string> names_;  // below the user branch's root
+};
+
+std::unique_ptr<RegistryKey> WinePrefixStore::OpenKeyForWrite(uint32_t root, std::string_view path,
+                                                              bool create) {
+  std::vector<std::string_view> parts;
+  if (!SplitKeyPath(path, parts)) return nullptr;
+  std::vector<std::u16string> names;
+  for (std::string_view part : parts) names.push_back(Utf8ToUtf16(part));
+  if (root == kHKeyUsers && !names.empty() &&
+      FoldName(names.front()) == FoldName(WineNamespace::kUserSid)) {
+    names.erase(names.begin());
+  } else if (root != kHKeyCurrentUser) {
+    return nullptr;
+  }
+  written_ = written_ || create;
+  if (!WineUserWriter(prefixDir_, state_->arch).OpenKey(names, create)) return nullptr;
+  return std::make_unique<WriteKey>(*this, root, std::string(path), std::move(names));
+}
+
+bool WinePrefixStore::SetUserValue(std::span<const std::u16string> names, std::u16string_view name,
+                                   uint32_t type, std::string_view data) {
+  written_ = true;
+  return WineUserWriter(prefixDir_, state_->arch).SetValue(names, name, type, data);
 }
 
 }  // namespace tarnwick

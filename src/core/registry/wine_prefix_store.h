@@ -4,9 +4,12 @@
 // link keys and enumerates in wineserver's order. HKCR is HKLM\Software\Classes
 // alone, without the user's classes, as under Wine; the view is the native
 // one (no Wow6432Node redirection). A missing file is an empty branch.
+// Writes go to the HKCU branch only (wine_user_writer.h) and are on disk
+// when they succeed.
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "registry/registry_store.h"
@@ -33,10 +36,25 @@ class WinePrefixStore : public RegistryStore {
   // data it had.
   void Refresh() override;
 
+  // Keys of HKCU, or of HKU\S-1-5-21-0-0-0-1000, the same branch; other
+  // roots fail. Reads through the key see its writes; it must not outlive
+  // the store. A write fails while a wineserver runs for the prefix.
+  std::unique_ptr<RegistryKey> OpenKeyForWrite(uint32_t root, std::string_view path,
+                                               bool create) override;
+
  private:
   struct State;
+  class WriteKey;
+
+  // After a write, reloads the files before the next read; a reload that
+  // fails keeps the old data and is reported by the next Refresh().
+  void CatchUp();
+  bool SetUserValue(std::span<const std::u16string> names, std::u16string_view name, uint32_t type,
+                    std::string_view data);
+
   std::string prefixDir_;
   std::unique_ptr<State> state_;
+  bool written_ = false;
 };
 
 }  // namespace tarnwick
