@@ -14,21 +14,13 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-const std::string kMaker = std::string("HKCU\\Software\\Wendlor\\") + kMakerKey;
+const std::string kMaker = std::string("Software\\Wendlor\\") + kMakerKey;
 const std::string kProgram = kMaker + "\\Tarnwick2";
-constexpr const char* kPath = "C:\\Program Files\\Tarnwick\\Tarnwick.exe";
 
 class UpdateCheckTest : public testing::Test {
  protected:
-  void Register(const std::string& displayName = "", const std::string& path = kPath,
-                uint32_t build = 147) {
-    RegisterUpdateCheck(reg_, "Tarnwick2", displayName, path, build);
-  }
-
-  // Value names of a key given by its full path; "<missing>" when it does not open.
-  Names ValueNames(const std::string& keyPath) {
-    std::string path = keyPath;
-    RemoveRootName(path);
+  // Opens an HKCU key; its value names, or "<missing>".
+  Names Open(const std::string& path) {
     reg_.SetRootKey(kHKeyCurrentUser);
     if (!reg_.OpenKeyReadOnly(path)) return {"<missing>"};
     Names names;
@@ -36,11 +28,13 @@ class UpdateCheckTest : public testing::Test {
     return names;
   }
 
-  std::string String(const std::string& keyPath, const char* name) {
-    std::string path = keyPath;
-    RemoveRootName(path);
-    reg_.SetRootKey(kHKeyCurrentUser);
-    return reg_.OpenKeyReadOnly(path) ? reg_.ReadString(name) : "<missing>";
+  std::string ErrorOf(const std::string& displayName = "") {
+    try {
+      RegisterUpdateCheck(reg_, "Tarnwick2", displayName, "C:\\T\\Tarnwick.exe", 147);
+    } catch (const ERegistryException& e) {
+      return e.what();
+    }
+    return "<none>";
   }
 
   MemoryStore store_;
@@ -48,11 +42,11 @@ class UpdateCheckTest : public testing::Test {
 };
 
 TEST_F(UpdateCheckTest, NothingWithoutTheUpdateCheckersKey) {
-  store_.AddKey("HKCU\\Software\\Other");
+  store_.AddKey("HKCU\\Software");
   store_.AddKey("HKLM\\Software\\Wendlor");  // the machine's does not count
   reg_.SetRootKey(kHKeyLocalMachine);
-  Register();
-  EXPECT_EQ(ValueNames("HKCU\\Software\\Wendlor"), Names{"<missing>"});
+  EXPECT_EQ(ErrorOf(), "<none>");
+  EXPECT_EQ(Open("Software\\Wendlor"), Names{"<missing>"});
   reg_.SetRootKey(kHKeyLocalMachine);
   ASSERT_TRUE(reg_.OpenKeyReadOnly("Software\\Wendlor"));
   EXPECT_FALSE(reg_.HasSubKeys());
@@ -60,81 +54,59 @@ TEST_F(UpdateCheckTest, NothingWithoutTheUpdateCheckersKey) {
 
 TEST_F(UpdateCheckTest, FirstRegistrationDescribesMakerAndProgram) {
   store_.AddKey("HKCU\\Software\\Wendlor");
-  Register("", kPath, 4);
-  EXPECT_EQ(ValueNames(kMaker), (Names{"Author", "DisplayHost", "InfoURL"}));
-  EXPECT_EQ(String(kMaker, "Author"), kMakerAuthor);
-  EXPECT_EQ(String(kMaker, "DisplayHost"), kMakerDisplayHost);
-  EXPECT_EQ(String(kMaker, "InfoURL"), kMakerInfoUrl);
-  EXPECT_EQ(ValueNames(kProgram), (Names{"DistinctName", "FilePath", "Build"}));
-  EXPECT_EQ(String(kProgram, "DistinctName"), "Tarnwick2");
-  EXPECT_EQ(String(kProgram, "FilePath"), kPath);
+  RegisterUpdateCheck(reg_, "Tarnwick2", "", "C:\\T\\Tarnwick.exe", 4);
+  EXPECT_EQ(Open(kMaker), (Names{"Author", "DisplayHost", "InfoURL"}));
+  EXPECT_EQ(reg_.ReadString("Author"), kMakerAuthor);
+  EXPECT_EQ(reg_.ReadString("DisplayHost"), kMakerDisplayHost);
+  EXPECT_EQ(reg_.ReadString("InfoURL"), kMakerInfoUrl);
+  EXPECT_EQ(Open(kProgram), (Names{"DistinctName", "FilePath", "Build"}));
+  EXPECT_EQ(reg_.ReadString("DistinctName"), "Tarnwick2");
+  EXPECT_EQ(reg_.ReadString("FilePath"), "C:\\T\\Tarnwick.exe");
   RegValue build;
   ASSERT_TRUE(reg_.QueryValue("Build", TextForm::Wide, 4, build));
   EXPECT_EQ(build.type, kRegDword);
   EXPECT_EQ(build.data, std::string("\x04\0\0\0", 4));
-}
 
-TEST_F(UpdateCheckTest, DisplayNameOnlyWhenGiven) {
-  store_.AddKey("HKCU\\Software\\Wendlor");
-  Register("Tarnwick 2");
-  EXPECT_EQ(ValueNames(kProgram), (Names{"DistinctName", "DisplayName", "FilePath", "Build"}));
-  EXPECT_EQ(String(kProgram, "DisplayName"), "Tarnwick 2");
+  MemoryStore other;  // a display name is written when there is one
+  other.AddKey("HKCU\\Software\\Wendlor");
+  TRegistry reg(other);
+  RegisterUpdateCheck(reg, "Tarnwick2", "Tarnwick 2", "p");
+  ASSERT_TRUE(reg.OpenKeyReadOnly(kProgram));
+  EXPECT_EQ(reg.ReadString("DisplayName"), "Tarnwick 2");
 }
 
 TEST_F(UpdateCheckTest, LaterRunsUpdateOnlyPathAndBuild) {
-  store_.SetString(kMaker, "Author", "edited author");
-  store_.SetString(kMaker, "DisplayHost", "edited host");
-  store_.SetString(kMaker, "InfoURL", "edited url");
-  store_.SetString(kProgram, "DistinctName", "edited name");
-  store_.SetString(kProgram, "FilePath", "old path");
-  store_.SetDword(kProgram, "Build", 1);
-  Register("Tarnwick 2", "new path", 200);
-  EXPECT_EQ(ValueNames(kMaker), (Names{"Author", "DisplayHost", "InfoURL"}));
-  EXPECT_EQ(String(kMaker, "Author"), "edited author");
-  EXPECT_EQ(String(kMaker, "DisplayHost"), "edited host");
-  EXPECT_EQ(String(kMaker, "InfoURL"), "edited url");
-  EXPECT_EQ(ValueNames(kProgram), (Names{"DistinctName", "FilePath", "Build"}));
-  EXPECT_EQ(String(kProgram, "DistinctName"), "edited name");
-  EXPECT_EQ(String(kProgram, "FilePath"), "new path");
+  store_.SetString("HKCU\\" + kMaker, "Author", "edited author");
+  store_.SetString("HKCU\\" + kMaker, "DisplayHost", "edited host");
+  store_.SetString("HKCU\\" + kMaker, "InfoURL", "edited url");
+  store_.SetString("HKCU\\" + kProgram, "DistinctName", "edited name");
+  store_.SetString("HKCU\\" + kProgram, "FilePath", "old path");
+  store_.SetDword("HKCU\\" + kProgram, "Build", 1);
+  RegisterUpdateCheck(reg_, "Tarnwick2", "Tarnwick 2", "new path", 200);
+  EXPECT_EQ(Open(kMaker), (Names{"Author", "DisplayHost", "InfoURL"}));
+  EXPECT_EQ(reg_.ReadString("Author"), "edited author");
+  EXPECT_EQ(reg_.ReadString("DisplayHost"), "edited host");
+  EXPECT_EQ(reg_.ReadString("InfoURL"), "edited url");
+  EXPECT_EQ(Open(kProgram), (Names{"DistinctName", "FilePath", "Build"}));
+  EXPECT_EQ(reg_.ReadString("DistinctName"), "edited name");
+  EXPECT_EQ(reg_.ReadString("FilePath"), "new path");
   EXPECT_EQ(reg_.ReadInteger("Build"), 200u);
 }
 
 TEST_F(UpdateCheckTest, FailedWriteThrowsAndKeepsWhatWasWritten) {
   store_.AddKey("HKCU\\Software\\Wendlor");
   store_.SetWriteFault("Build");
-  try {
-    Register();
-    ADD_FAILURE() << "no error";
-  } catch (const ERegistryException& e) {
-    EXPECT_STREQ(e.what(), "'Build' の書き込みに失敗しました");
-  }
-  EXPECT_EQ(ValueNames(kMaker), (Names{"Author", "DisplayHost", "InfoURL"}));
-  EXPECT_EQ(ValueNames(kProgram), (Names{"DistinctName", "FilePath"}));
+  EXPECT_EQ(ErrorOf(), "'Build' の書き込みに失敗しました");
+  EXPECT_EQ(Open(kMaker), (Names{"Author", "DisplayHost", "InfoURL"}));
+  EXPECT_EQ(Open(kProgram), (Names{"DistinctName", "FilePath"}));
 }
 
 TEST_F(UpdateCheckTest, ProgramKeyThatCannotBeOpened) {
-  store_.SetString(kMaker, "Author", "a");
-  store_.SetString(kProgram, "FilePath", "old path");
-  store_.SetReadOnly(kProgram);
-  try {
-    Register();
-    ADD_FAILURE() << "no error";
-  } catch (const ERegistryException& e) {
-    EXPECT_STREQ(e.what(), "'FilePath' の書き込みに失敗しました");
-  }
-  EXPECT_EQ(String(kProgram, "FilePath"), "old path");
-}
-
-TEST_F(UpdateCheckTest, MakerKeyThatCannotBeCreated) {
-  store_.AddKey("HKCU\\Software\\Wendlor");
-  store_.SetReadOnly("HKCU\\Software\\Wendlor");
-  try {
-    Register();
-    ADD_FAILURE() << "no error";
-  } catch (const ERegistryException& e) {
-    EXPECT_STREQ(e.what(), "'Author' の書き込みに失敗しました");
-  }
-  EXPECT_EQ(ValueNames(kMaker), Names{"<missing>"});
+  store_.SetString("HKCU\\" + kProgram, "FilePath", "old path");
+  store_.SetReadOnly("HKCU\\" + kProgram);
+  EXPECT_EQ(ErrorOf(), "'FilePath' の書き込みに失敗しました");
+  Open(kProgram);
+  EXPECT_EQ(reg_.ReadString("FilePath"), "old path");
 }
 
 }  // namespace
