@@ -1,14 +1,17 @@
 #include "console/batch_main.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 
 #include "backitem/startup.h"
+#include "common/prompts.h"
 #include "common/single_instance.h"
 #include "console/cancel_signals.h"
 #include "console/exit_status.h"
@@ -57,19 +60,36 @@ std::string HomeFolder() {
   return "";
 }
 
+// A file the program opens must never become standard error: fds 0 to 2
+// that the caller left closed are opened on /dev/null.
+void OpenMissingStandardFiles() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) != fd) return;
+  }
+}
+
+StartupOutcome StartAndExport(Session& session, ConsolePorts& ports, const StartupInput& input) {
+  try {
+    StartupOutcome outcome = StartProgram(session, input, ports);
+    if (outcome != StartupOutcome::Started || !session.options.BatchExport) return outcome;
+    return RunBatchExport(session, ports);
+  } catch (const std::exception& e) {
+    // Not expected past the core's own handling; still never a silent success.
+    ErrorMessage(ports.Prompts(), e.what(), kProgramName);
+    return StartupOutcome::ExportFailed;
+  }
+}
+
 }  // namespace
 
 int RunBatch(const std::string& programPath, const std::vector<std::string>& arguments) {
+  OpenMissingStandardFiles();
   InstallCancelSignals();
   Session session;
   ConsolePorts ports(session.state.ProgressOff);
   StartupInput input{programPath, arguments,
                      DefaultRegistrySource(std::getenv("WINEPREFIX"), HomeFolder().c_str())};
-  StartupOutcome outcome = StartProgram(session, input, ports);
-  if (outcome == StartupOutcome::Started) {
-    outcome =
-        session.options.BatchExport ? RunBatchExport(session, ports) : StartupOutcome::Started;
-  }
+  StartupOutcome outcome = StartAndExport(session, ports, input);
   if (int signo = ReceivedCancelSignal(); signo != 0) EndBySignal(signo);
   if (outcome == StartupOutcome::CommandLineError && isatty(STDERR_FILENO)) {
     std::fputs(kUsage, stderr);
