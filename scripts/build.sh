@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing from Debian's packages, builds, and then either
 # runs the example export (demo) or every test (test).
-#   scripts/build.sh demo   export the bundled example registry and show the REG file
+#   scripts/build.sh demo   batch-export the example data file from the example
+#                           Wine prefix and show the REG file it wrote
 #   scripts/build.sh test   build and run the whole test suite, also under
 #                           AddressSanitizer and UndefinedBehaviorSanitizer
 set -euo pipefail
@@ -28,9 +29,13 @@ ninja -C "$build" -j "$(nproc)"
 
 case "$mode" in
   demo)
-    out="$build/example.reg"
-    "$build/tarnwick-regexport" -r examples/wine-prefix -f -c -o "$out" \
-      'HKCU\Software\ExampleSoft' 'HKLM\Software\ExampleSoft|InstallDir'
+    # A copy of the example data file, so that the repository's stays as it
+    # is; the REG file is written beside the copy. Relative names on the
+    # command line are taken from the program's folder, so both are absolute.
+    dir=$(cd "$build" && pwd)
+    cp examples/example.dat "$dir/example.dat"
+    "$dir/tarnwick" -w -p -r"$PWD/examples/wine-prefix" "$dir/example.dat"
+    out="$dir/example.reg"
     echo "--- $out (UTF-16LE, shown as UTF-8) ---"
     iconv -f UTF-16 -t UTF-8 "$out" | tr -d '\r'
     ;;
@@ -40,7 +45,7 @@ case "$mode" in
     cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
       >/dev/null
-    ninja -C "$asan" -j "$(nproc)" tarnwick_core_tests
+    ninja -C "$asan" -j "$(nproc)" tarnwick_core_tests tarnwick tarnwick_e2e_tests
     ctest --test-dir "$asan" --output-on-failure -j "$(nproc)"
     ;;
   *)
