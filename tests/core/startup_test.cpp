@@ -1,6 +1,7 @@
 // The start-up sequence and batch export over the in-memory registry: the
-// program's file names, what each early stop leaves untouched, the
-// update-checker registration, and which outcome a batch run reports.
+// program's file names, the order of the early steps, the update-checker
+// registration, and what the end-to-end tests cannot set up: a cancel request
+// at a given point and two failures in one run.
 #include "backitem/startup.h"
 
 #include <gtest/gtest.h>
@@ -109,17 +110,6 @@ TEST_F(StartupTest, CommandLineNamesResolveAgainstTheProgramsFolder) {
   EXPECT_EQ(session.registrySource, dir.File("prefix"));
 }
 
-TEST_F(StartupTest, SecondCopyStopsBeforeAnythingElse) {
-  ports.otherCopyRunning = true;
-  Write("tarnwick.dat", DataFile(kFooItem));
-  EXPECT_EQ(Start(), StartupOutcome::AlreadyRunning);
-  ASSERT_EQ(ports.prompts.shown.size(), 1u);
-  EXPECT_EQ(ports.prompts.shown[0].text, "このプログラムを複数同時に起動することはできません。");
-  EXPECT_EQ(ports.prompts.shown[0].caption, "Tarnwick");
-  EXPECT_TRUE(ports.opened.empty());
-  EXPECT_EQ(session.items.Count(), 0);
-}
-
 TEST_F(StartupTest, CommandLineErrorReadsAndWritesNothing) {
   Write("tarnwick.ini", "[Settings]\r\nMaxLevel=-1\r\n");
   Write("tarnwick.dat", DataFile(kFooItem));
@@ -179,53 +169,6 @@ TEST_F(StartupTest, FailedRegistrationIsReportedAndStartUpGoesOn) {
   EXPECT_EQ(Read("tarnwick.reg"), kFooText);
 }
 
-TEST_F(StartupTest, BatchExportsEveryItemAndKeepsMissingOnes) {
-  Write("tarnwick.dat", DataFile(std::string(kGoneItem) + kFooItem));
-  EXPECT_EQ(StartBatch(), StartupOutcome::BatchSucceeded);
-  EXPECT_EQ(Read("tarnwick.reg"), kFooText);
-  // Nobody to ask: the missing item stays, exempt from now on.
-  std::string saved = Read("tarnwick.dat");
-  EXPECT_NE(saved.find("gone=HKCU\\Software\\Gone,,1\r\n"), std::string::npos);
-  EXPECT_NE(saved.find(kFooItem), std::string::npos);
-  EXPECT_TRUE(ports.prompts.shown.empty());
-}
-
-TEST_F(StartupTest, BatchWithoutItemsWritesNoRegFile) {
-  Write("tarnwick.dat", DataFile(""));
-  EXPECT_EQ(StartBatch(), StartupOutcome::BatchSucceeded);
-  EXPECT_FALSE(FileExists(dir.File("tarnwick.reg")));
-  EXPECT_EQ(Read("tarnwick.dat"), DataFile(""));
-  EXPECT_EQ(ports.progress.checks, 0);
-}
-
-TEST_F(StartupTest, BatchRefusesADataFileThatIsNotThere) {
-  EXPECT_EQ(StartBatch({"-w", "typo"}), StartupOutcome::DataFileError);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"データ ファイル '" + dir.File("typo.dat") +
-                                              "' が見つからないので、書き出しを行いません。"});
-  EXPECT_FALSE(FileExists(dir.File("typo.dat")));
-}
-
-TEST_F(StartupTest, BatchStopsWhenTheDataFileCannotBeRead) {
-  const std::string broken = DataFile("foo=alone\r\n");
-  Write("tarnwick.dat", broken);
-  EXPECT_EQ(StartBatch(), StartupOutcome::DataFileError);
-  // The question was answered Cancel, and nothing was exported or saved.
-  ASSERT_EQ(ports.prompts.shown.size(), 2u);
-  EXPECT_EQ(ports.prompts.shown[0].caption, "読み込みエラー");
-  EXPECT_EQ(Read("tarnwick.dat"), broken);
-  EXPECT_FALSE(FileExists(dir.File("tarnwick.reg")));
-}
-
-TEST_F(StartupTest, FailedExportStillSavesItemChanges) {
-  // Per item, an item without keys is settled before the first file is opened.
-  Write("tarnwick.dat", DataFile(std::string("empty=,0\r\n") + kFooItem,
-                                 "RegEditVer=4\r\nSeparate=1\r\nRegFileName=no/such/out\r\n"));
-  EXPECT_EQ(StartBatch(), StartupOutcome::ExportFailed);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"ファイル名の指定が間違っています\r\n書き出し先: " +
-                                              dir.File("no/such/")});
-  EXPECT_NE(Read("tarnwick.dat").find("empty=,1\r\n"), std::string::npos);
-}
-
 TEST_F(StartupTest, CancelledExportRestoresTheRegFileAndSavesItemChanges) {
   Write("tarnwick.dat",
         DataFile(std::string(kGoneItem) + kFooItem, "RegEditVer=4\r\nCreateBackup=1\r\n"));
@@ -246,26 +189,12 @@ TEST_F(StartupTest, CancelRequestedDuringStartUpSkipsTheExport) {
   EXPECT_FALSE(FileExists(dir.File("tarnwick.reg")));
 }
 
-TEST_F(StartupTest, FailedSaveIsReportedAfterASuccessfulExport) {
-  Write("tarnwick.dat", DataFile(std::string(kGoneItem) + kFooItem));
-  chmod(dir.File("tarnwick.dat").c_str(), 0444);
-  EXPECT_EQ(StartBatch(), StartupOutcome::SaveFailed);
-  EXPECT_EQ(Read("tarnwick.reg"), kFooText);
-  EXPECT_EQ(Read("tarnwick.dat"), DataFile(std::string(kGoneItem) + kFooItem));
-}
-
 TEST_F(StartupTest, AFailedExportOutranksAFailedSave) {
   // An older version number makes the save necessary.
   std::string data = DataFile(kFooItem, "RegEditVer=4\r\nRegFileName=no/such/out\r\n");
   Write("tarnwick.dat", data.replace(data.find("205"), 3, "204"));
   chmod(dir.File("tarnwick.dat").c_str(), 0444);
   EXPECT_EQ(StartBatch(), StartupOutcome::ExportFailed);
-}
-
-TEST(DefaultRegistrySourceTest, WinePrefixThenHome) {
-  EXPECT_EQ(DefaultRegistrySource("/games/prefix", "/home/u"), "/games/prefix");
-  EXPECT_EQ(DefaultRegistrySource("", "/home/u"), "/home/u/.wine");
-  EXPECT_EQ(DefaultRegistrySource(nullptr, "/home/u"), "/home/u/.wine");
 }
 
 }  // namespace

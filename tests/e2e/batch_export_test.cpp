@@ -136,13 +136,6 @@ TEST_F(BatchExportTest, ItemsWithoutKeysAreKeptAndExempted) {
   EXPECT_EQ(Read(data), saved);  // exempt now: nothing more to save
 }
 
-TEST_F(BatchExportTest, ItemsWhoseKeysAreAllMissingWriteNoFile) {
-  WriteData(kGoneItem, "RegEditVer=5\n");
-  ExpectSuccess(RunBatch());
-  EXPECT_FALSE(Exists("items.reg"));
-  EXPECT_NE(Read(data).find("gone=HKCU\\Software\\Fixture\\Gone,,1"), std::string::npos);
-}
-
 TEST_F(BatchExportTest, NoItemsNoExport) {
   WriteData("", "RegEditVer=5\n");
   ExpectSuccess(RunBatch());
