@@ -90,7 +90,7 @@ int RunBatch(const std::string& programPath, const std::vector<std::string>& arg
   StartupInput input{programPath, arguments,
                      DefaultRegistrySource(std::getenv("WINEPREFIX"), HomeFolder().c_str())};
   StartupOutcome outcome = StartAndExport(session, ports, input);
-  if (int signo = ReceivedCancelSignal(); signo != 0) EndBySignal(signo);
+  if (int signo = ReceivedCancelSignal(); signo != 0) return CancelledExitStatus(signo);
   if (outcome == StartupOutcome::CommandLineError && isatty(STDERR_FILENO)) {
     std::fputs(kUsage, stderr);
   }

@@ -35,14 +35,8 @@ int ReceivedCancelSignal() {
   return g_received;
 }
 
-void EndBySignal(int signo) {
-  signal(signo, SIG_DFL);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, signo);
-  sigprocmask(SIG_UNBLOCK, &set, nullptr);
-  raise(signo);
-  _exit(128 + signo);  // only when the default action did not end the process
+int CancelledExitStatus(int signo) {
+  return 128 + signo;
 }
 
 }  // namespace tarnwick::console

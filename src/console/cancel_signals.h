@@ -1,7 +1,8 @@
 // Ctrl-C, SIGTERM and SIGHUP cancel batch mode as the progress dialog's
 // Cancel button would: the handler only records the signal, and the progress
 // display raises the cancellation at its next check. After the clean-up the
-// program ends by the same signal, so a calling shell sees it was interrupted.
+// program exits with 128 + the signal's number, the status a shell gives a
+// command the signal ended, so that callers of every kind can tell.
 #pragma once
 
 namespace tarnwick::console {
@@ -14,7 +15,8 @@ void InstallCancelSignals();
 // The first signal received, or 0.
 int ReceivedCancelSignal();
 
-// Ends the process by signo with its default action.
-[[noreturn]] void EndBySignal(int signo);
+// The exit status of a run the signal cancelled: 130 for SIGINT, 143 for
+// SIGTERM, 129 for SIGHUP.
+int CancelledExitStatus(int signo);
 
 }  // namespace tarnwick::console

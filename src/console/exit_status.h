@@ -1,5 +1,5 @@
-// The exit statuses of the program, as README.md lists them. A cancelled run
-// has none of its own: the program ends by the signal that cancelled it.
+// The exit statuses of the program, as README.md lists them. A run a signal
+// cancelled exits with 128 + the signal's number (see cancel_signals.h).
 #pragma once
 
 #include "backitem/startup.h"

@@ -141,15 +141,20 @@ TEST_F(CommandLineTest, RegistrySourceTakesNoExtension) {
   EXPECT_TRUE(options.BatchExport);
 }
 
-TEST_F(CommandLineTest, RegistrySourceWithoutValueIsAnError) {
-  // "-r DIR" must not quietly take DIR as the data file.
-  EXPECT_FALSE(Parse({"-r", "prefix"}));
-  EXPECT_FALSE(options.RegistrySource.has_value());
-  EXPECT_FALSE(Parse({"-r:"}));
+TEST_F(CommandLineTest, RegistrySourceWithoutValueIsTheProgramsFolder) {
+  EXPECT_TRUE(Parse({"-r", "prefix"}));
+  EXPECT_EQ(options.RegistrySource, kProgramDir);
+  EXPECT_EQ(state.DataFileName, "/opt/tarnwick/prefix.dat");
+}
+
+TEST_F(CommandLineTest, AnEmptyArgumentEndsTheList) {
+  EXPECT_TRUE(Parse({"-w", "", "-x", "other"}));
+  EXPECT_TRUE(options.BatchExport);
+  EXPECT_EQ(state.DataFileName, "/opt/tarnwick/tarnwick.dat");
 }
 
 TEST_F(CommandLineTest, WrongArgumentsAreErrors) {
-  for (const char* argument : {"-x", "-", "--w", "-wq", "-p?", ""}) {
+  for (const char* argument : {"-x", "-", "--w", "-wq", "-p?"}) {
     SCOPED_TRACE(argument);
     ProgramState fresh;
     CommandLineOptions freshOptions;

@@ -161,8 +161,10 @@ TEST_F(DataFileTest, KeysDifferingInCaseBothReadTheFirstValue) {
 }
 
 TEST_F(DataFileTest, BadItemOffersRetryWithoutDuplicatingItems) {
+  // Another version would be rewritten at the next save, but not from a
+  // read the user gave up on.
   WriteFileBytes(state.DataFileName,
-                 "[Tarnwick]\r\nVersion=205\r\n[BackupItems]\r\ngood=HKCU\\A,,0\r\nbad=x\r\n");
+                 "[Tarnwick]\r\nVersion=206\r\n[BackupItems]\r\ngood=HKCU\\A,,0\r\nbad=x\r\n");
   prompts.answers = {PromptAnswer::Retry, PromptAnswer::Cancel};
   LoadDataFile(context);
   ASSERT_EQ(prompts.shown.size(), 2u);

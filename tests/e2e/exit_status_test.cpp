@@ -39,7 +39,7 @@ class ExitStatusTest : public E2eTest {
 
 TEST_F(ExitStatusTest, CommandLineErrorsAreStatus2) {
   const std::vector<std::vector<std::string>> wrong{
-      {"-x"}, {"-"}, {"--w"}, {"-wq"}, {"-w", "-r", prefix}, {"-w", ""}};
+      {"-x"}, {"-"}, {"--w"}, {"-wq"}, {"-w", "-x", ""}};
   for (const auto& arguments : wrong) {
     SCOPED_TRACE(arguments.back());
     std::vector<std::string> all = arguments;
@@ -88,12 +88,13 @@ TEST_F(ExitStatusTest, AFolderWithoutRegistryFilesIsStatus5) {
   ExpectNothingWritten();
 }
 
-TEST_F(ExitStatusTest, AMissingDataFileIsStatus4AndNotCreated) {
+TEST_F(ExitStatusTest, AMissingDataFileIsANewListAndSaidOnStandardError) {
   std::filesystem::remove(data);
   Outcome outcome = RunBatch();
-  EXPECT_EQ(outcome.exitCode, 4) << outcome;
+  EXPECT_EQ(outcome.exitCode, 0) << outcome;
   EXPECT_NE(outcome.err.find(data), std::string::npos);
-  EXPECT_FALSE(Exists(data));
+  EXPECT_TRUE(Exists(data));  // a new list is created, as the window would
+  EXPECT_EQ(Read(data).find("[BackupItems]"), std::string::npos);
   EXPECT_FALSE(Exists("items.reg"));
 }
 

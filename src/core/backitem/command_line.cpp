@@ -41,14 +41,11 @@ bool ParseOptionLetters(const std::string& argument, const std::string& programD
         state.IniFileName = ResolveFileName(RestAsValue(argument, pos), ".ini", programDir);
         return ok;
       case 'r':
-      case 'R': {
-        // Unlike -i, no value is an error: the program's folder is never a
-        // prefix, and "-r DIR" would quietly take DIR as the data file.
-        std::string value = RestAsValue(argument, pos);
-        if (value.empty()) return false;
-        options.RegistrySource = ResolveFileName(value, "", programDir);
+      case 'R':
+        // As -i; without a value it names the program's folder, which start-up
+        // then refuses as a registry source unless it holds registry files.
+        options.RegistrySource = ResolveFileName(RestAsValue(argument, pos), "", programDir);
         return ok;
-      }
       case 'p':
       case 'P':
         ApplySwitch(argument, pos, state.ProgressOff);
@@ -72,7 +69,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, const std::stri
   bool ok = true;
   for (const std::string& argument : arguments) {
     if (argument.empty()) {
-      ok = false;  // an empty name (an unset shell variable) would name the folder
+      break;  // the argument list ends at the first empty argument
     } else if (argument[0] == '-') {
       if (!ParseOptionLetters(argument, programDir, state, options)) ok = false;
     } else {

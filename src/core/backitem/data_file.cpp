@@ -126,7 +126,7 @@ void LoadDataFile(DataFileContext& context) {
     ConvertDataFile1xx(state.DataFileName);
   }
 
-  bool versionDiffered = false;
+  bool versionDiffered = false, gaveUp = false;
   for (;;) {
     IniFile ini = IniFile::Load(state.DataFileName);
     int itemsBefore = context.items.Count();
@@ -137,14 +137,19 @@ void LoadDataFile(DataFileContext& context) {
     } catch (const std::exception&) {
       // A retry reads the items again, so the ones this attempt added go.
       while (context.items.Count() > itemsBefore) context.items.Delete(context.items.Count() - 1);
-      if (OpenErrorMessage(context.prompts, state.DataFileName) != PromptAnswer::Retry) break;
+      if (OpenErrorMessage(context.prompts, state.DataFileName) != PromptAnswer::Retry) {
+        gaveUp = true;
+        break;
+      }
     }
   }
 
   bool exists = FileExists(state.DataFileName);
   if (exists) state.DataFileName = GetLongFileName(state.DataFileName);
   state.Caption = CaptionFor(state);
-  state.DataModified = !exists || versionDiffered;
+  // A file that could not be read is not rewritten from the part that was:
+  // only a change the user makes marks the list for saving.
+  state.DataModified = !gaveUp && (!exists || versionDiffered);
 }
 
 bool SaveDataFile(DataFileContext& context) {

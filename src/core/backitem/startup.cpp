@@ -184,12 +184,11 @@ StartupOutcome StartProgram(Session& session, const StartupInput& input, Startup
 StartupOutcome RunBatchExport(Session& session, StartupPorts& ports) {
   PromptPort& prompts = ports.Prompts();
   if (!session.dataFileFound) {
-    // A mistyped name would otherwise "succeed" with nothing backed up.
-    ErrorMessage(prompts,
-                 "データ ファイル '" + session.state.DataFileName +
-                     "' が見つからないので、書き出しを行いません。",
-                 kProgramName);
-    return StartupOutcome::DataFileError;
+    // A new, empty list: nothing is exported and the data file is created.
+    // Said on standard error, so that a mistyped name does not pass unseen.
+    prompts.ShowMessage("データ ファイル '" + session.state.DataFileName +
+                            "' がないので、新しく作ります。書き出すアイテムはありません。",
+                        kProgramName, PromptIcon::Warning);
   }
   if (session.dataFileLoadFailed) {
     ErrorMessage(prompts, "データ ファイルを読み込めなかったので、書き出しを行いません。",

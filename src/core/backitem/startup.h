@@ -65,7 +65,7 @@ enum class StartupOutcome {
   CommandLineError,  // nothing read or written
   AlreadyRunning,
   RegistrySourceError,  // nothing read or written
-  DataFileError,        // batch mode: the data file is missing or unreadable; nothing written
+  DataFileError,        // batch mode: the data file could not be read; nothing written
 };
 
 inline constexpr const char* kProgramName = "Tarnwick";
