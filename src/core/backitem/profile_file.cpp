@@ -30,15 +30,6 @@ bool HeaderName(std::string_view line, std::string_view& name) {
   return true;
 }
 
-std::string_view LeadingChars(std::string_view text, std::size_t count) {
-  std::size_t i = 0;
-  for (std::size_t chars = 0; i < text.size() && chars < count; ++chars) {
-    ++i;
-    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
-  }
-  return text.substr(0, i);
-}
-
 }  // namespace
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
@@ -86,13 +77,13 @@ std::string ProfileFile::ReadString(std::string_view section, std::string_view k
                                     std::string_view defaultValue) const {
   std::size_t header = FindSection(section);
   std::size_t line = header == kNpos ? kNpos : FindKey(header, key);
-  if (line == kNpos) return std::string(LeadingChars(defaultValue, kMaxValueChars));
+  if (line == kNpos) return std::string(Utf8LeadingChars(defaultValue, kMaxValueChars));
   std::string_view value = Trim(std::string_view(lines_[line]).substr(lines_[line].find('=') + 1));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
   }
-  return std::string(LeadingChars(value, kMaxValueChars));
+  return std::string(Utf8LeadingChars(value, kMaxValueChars));
 }
 
 int32_t ProfileFile::ReadInteger(std::string_view section, std::string_view key,

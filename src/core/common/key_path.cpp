@@ -1,6 +1,7 @@
 #include "common/key_path.h"
 
 #include "common/collation.h"
+#include "common/text_codec.h"
 #include "registry/registry.h"
 
 namespace tarnwick {
@@ -57,24 +58,10 @@ void FindRootKey(std::string_view path, TRegRootKey& row) {
   }
 }
 
-namespace {
-
-// The first `count` characters of UTF-8 text (fewer when the text is shorter).
-std::string_view LeadingChars(std::string_view text, std::size_t count) {
-  std::size_t i = 0;
-  for (std::size_t chars = 0; i < text.size() && chars < count; ++chars) {
-    ++i;
-    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
-  }
-  return text.substr(0, i);
-}
-
-}  // namespace
-
 std::string NormalizeKeyPath(std::string_view text) {
   for (const TRegRootKey& root : RootKeys) {
     for (const std::string& name : {root.LongName, root.ShortName}) {
-      std::string_view prefix = LeadingChars(text, name.size());
+      std::string_view prefix = Utf8LeadingChars(text, name.size());
       if (SameTextIgnoreCase(prefix, name)) {
         return root.ShortName + std::string(text.substr(prefix.size()));
       }

@@ -259,6 +259,15 @@ std::u16string Cp932ToUtf16(std::string_view cp932) {
   return out;
 }
 
+std::string_view Utf8LeadingChars(std::string_view text, std::size_t count) {
+  std::size_t i = 0;
+  for (std::size_t chars = 0; i < text.size() && chars < count; ++chars) {
+    ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+  }
+  return text.substr(0, i);
+}
+
 std::string Utf8ToCp932(std::string_view utf8) {
   return Utf16ToCp932(Utf8ToUtf16(utf8));
 }

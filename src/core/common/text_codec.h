@@ -21,6 +21,9 @@ std::u16string Cp932ToUtf16(std::string_view cp932);
 std::string Utf8ToCp932(std::string_view utf8);
 std::string Cp932ToUtf8(std::string_view cp932);
 
+// The first count characters of UTF-8 text (all of it when shorter).
+std::string_view Utf8LeadingChars(std::string_view text, std::size_t count);
+
 // Number of bytes the text takes in CP932.
 std::size_t Cp932Length(std::u16string_view utf16);
 std::size_t Cp932Length(std::string_view utf8);
