@@ -95,29 +95,50 @@ class WineRegistryKey final : public RegistryKey {
 
   bool QueryValueInfo(std::string_view name, TextForm form, uint32_t& type,
                       uint32_t& size) const override {
-    const WineValue* value = key_->FindValue(Utf8ToUtf16(name));
+    const WineValue* value = Find(name);
     if (!value) return false;
     type = value->type;
-    size = static_cast<uint32_t>(form == TextForm::Wide
-                                     ? value->data.size()
-                                     : NarrowValueData(value->type, value->data).size());
+    size = static_cast<uint32_t>(Data(*value, form).size());
     return true;
   }
 
   bool QueryValue(std::string_view name, TextForm form, uint32_t maxSize,
                   RegValue& result) const override {
-    const WineValue* value = key_->FindValue(Utf8ToUtf16(name));
+    const WineValue* value = Find(name);
     if (!value) return false;
-    std::string data =
-        form == TextForm::Wide ? value->data : NarrowValueData(value->type, value->data);
+    const std::string& data = Data(*value, form);
     if (data.size() > maxSize) return false;
     result.type = value->type;
-    result.data = std::move(data);
+    result.data = data;
     return true;
   }
 
  private:
+  // An export asks several questions of each value in turn (kind, size,
+  // data), so the last value found and its narrow form are kept; the tree
+  // does not change while the key is open.
+  const WineValue* Find(std::string_view name) const {
+    if (!lastValue_ || name != lastName_) {
+      lastName_.assign(name);
+      lastValue_ = key_->FindValue(Utf8ToUtf16(name));
+    }
+    return lastValue_;
+  }
+
+  const std::string& Data(const WineValue& value, TextForm form) const {
+    if (form == TextForm::Wide || !IsStringType(value.type)) return value.data;
+    if (narrowOf_ != &value) {
+      narrow_ = NarrowValueData(value.type, value.data);
+      narrowOf_ = &value;
+    }
+    return narrow_;
+  }
+
   std::shared_ptr<const WineKey> key_;  // shares the ownership of the whole tree
+  mutable std::string lastName_;
+  mutable const WineValue* lastValue_ = nullptr;
+  mutable std::string narrow_;
+  mutable const WineValue* narrowOf_ = nullptr;
 };
 
 // The path of a root below \Registry, as Wine's kernelbase maps the handles.
@@ -149,6 +170,11 @@ struct WinePrefixStore::State {
   std::array<FileStamp, 3> stamps;
   std::shared_ptr<const WineNamespace> registry;
   WineArch arch = WineArch::Unknown;
+  // The last key opened: an export opens each key twice in a row (the
+  // existence test, then the read), and a new load starts a new State.
+  uint32_t lastRoot = 0;
+  std::string lastPath;
+  const WineKey* lastKey = nullptr;
 
   static std::unique_ptr<State> Load(const std::string& dir);
 };
@@ -198,12 +224,20 @@ WinePrefixStore::~WinePrefixStore() = default;
 std::unique_ptr<RegistryKey> WinePrefixStore::OpenKey(uint32_t root, std::string_view path,
                                                       uint32_t) {
   CatchUp();
-  std::vector<std::u16string> folded;
-  std::vector<std::string_view> names;
-  if (!RootPath(root, folded) || !SplitKeyPath(path, names)) return nullptr;
-  for (std::string_view name : names) folded.push_back(FoldName(Utf8ToUtf16(name)));
-  const WineKey* key = state_->registry->Open(folded);
-  if (!key) return nullptr;
+  const WineKey* key = nullptr;
+  if (state_->lastKey && state_->lastRoot == root && state_->lastPath == path) {
+    key = state_->lastKey;
+  } else {
+    std::vector<std::u16string> folded;
+    std::vector<std::string_view> names;
+    if (!RootPath(root, folded) || !SplitKeyPath(path, names)) return nullptr;
+    for (std::string_view name : names) folded.push_back(FoldName(Utf8ToUtf16(name)));
+    key = state_->registry->Open(folded);
+    if (!key) return nullptr;
+    state_->lastRoot = root;
+    state_->lastPath.assign(path);
+    state_->lastKey = key;
+  }
   return std::make_unique<WineRegistryKey>(std::shared_ptr<const WineKey>(state_->registry, key));
 }
 
