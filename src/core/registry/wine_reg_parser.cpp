@@ -9,8 +9,6 @@ namespace tarnwick {
 namespace {
 
 constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
-constexpr std::size_t kMaxKeyNameUnits = 256;      // longer names fail to create
-constexpr std::size_t kMaxValueNameUnits = 16383;  // longer names are not inserted
 
 // Appends units as UTF-16LE bytes.
 void AppendLe(std::string& out, const char16_t* units, std::size_t count) {

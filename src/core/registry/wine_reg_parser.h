@@ -39,6 +39,11 @@ struct WineRegFile {
 // destructor's included) on hostile files.
 inline constexpr std::size_t kWineMaxKeyDepth = 512;
 
+// As wineserver: a key line with a longer name fails to create its key, and
+// a value line with a longer name is not inserted.
+inline constexpr std::size_t kMaxKeyNameUnits = 256;
+inline constexpr std::size_t kMaxValueNameUnits = 16383;
+
 // Parses the whole text of a file. Never throws except std::bad_alloc.
 WineRegFile ParseWineRegistry(std::string_view text);
 

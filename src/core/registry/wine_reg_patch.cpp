@@ -12,8 +12,6 @@ namespace {
 
 // The reader's limits: a longer key name drops the section, a longer value
 // name the value line (its continuation lines are then not read).
-constexpr std::size_t kMaxKeyNameUnits = 256;
-constexpr std::size_t kMaxValueNameUnits = 16383;
 
 bool StartsWith(const char* p, const char* end, std::string_view prefix) {
   return static_cast<std::size_t>(end - p) >= prefix.size() &&
