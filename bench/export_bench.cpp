@@ -27,9 +27,9 @@
 #include <vector>
 
 #include "common/key_path.h"
+#include "common/ports.h"
 #include "registry/registry.h"
-#include "registry/wine_prefix_store.h"
-#include "regwrite/progress.h"
+#include "registry/wine/wine_prefix_store.h"
 #include "regwrite/reg_file.h"
 #include "regwrite/reg_text.h"
 #include "synthetic_registry.h"
@@ -92,26 +92,24 @@ class TempFolder {
 // Exports the bench key as the program does: header, then the key path at
 // depth 0 with its whole subtree. Returns the file size.
 std::uint64_t Export(tarnwick::RegistryStore& store, int version, const std::string& path) {
-  tarnwick::TRegistry registry(store);
   tarnwick::RegOutputFile file;
   file.SetRegVersion(version);
   tarnwick::NoProgress progress;
-  tarnwick::NoMessagePump pump;
-  tarnwick::RegWriter writer(registry, file, progress, pump);
+  tarnwick::RegWriter writer(store, file, progress);
   writer.TotalKeyCount = 1;
   file.OpenRegFile(path);
   writer.RegWriteHeader();
-  if (writer.RegWriteKey(kBenchKeyPath, "Bench", "", 0, 0)) {
+  if (writer.RegWriteKey(kBenchKeyPath, "Bench", "", 0)) {
     throw std::runtime_error(std::string(kBenchKeyPath) + " is missing from the store");
   }
   file.CloseRegFile();
   return FileSize(path);
 }
 
-// The raw I/O limit: the same number of bytes in write() calls of the output
-// file's buffer size.
+// The raw I/O limit: the same number of bytes in 1 KiB write() calls, as
+// dd bs=1k writes them.
 void WriteChunks(const std::string& path, std::uint64_t bytes) {
-  static const std::string chunk(tarnwick::kRegFileBufferSize, 'x');
+  static const std::string chunk(1024, 'x');
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) throw std::runtime_error(path + ": " + strerror(errno));
   while (bytes > 0) {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "registry/name_fold.h"
-#include "registry/wine_namespace.h"
-#include "registry/wine_reg_parser.h"
+#include "registry/wine/wine_namespace.h"
+#include "registry/wine/wine_reg_parser.h"
 
 namespace {
 

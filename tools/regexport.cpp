@@ -1,6 +1,6 @@
 // tarnwick-regexport: exports key paths of a Wine prefix's registry to one REG
-// file. A development tool that drives the export engine directly, until the
-// program's own batch mode takes over this job.
+// file. A development tool that drives the export engine directly, through the
+// same REG-file sequence as the program's export.
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,9 +11,8 @@
 
 #include "common/errors.h"
 #include "common/key_path.h"
-#include "registry/registry.h"
-#include "registry/wine_prefix_store.h"
-#include "regwrite/progress.h"
+#include "common/ports.h"
+#include "registry/wine/wine_prefix_store.h"
 #include "regwrite/reg_file.h"
 #include "regwrite/reg_text.h"
 
@@ -81,37 +80,25 @@ int main(int argc, char** argv) {
 
   try {
     WinePrefixStore store(prefix);
-    TRegistry registry(store);
     RegOutputFile file;
     file.SetRegVersion(version);
     file.SetCreateBackup(backup);
     NoProgress progress;
-    NoMessagePump pump;
-    RegWriter writer(registry, file, progress, pump);
+    RegWriter writer(store, file, progress);
     writer.Options = options;
     writer.TotalKeyCount = static_cast<int>(keyPaths.size());
-
-    file.BackupRegFile(output);
-    file.OpenRegFile(output);
     int missing = 0;
-    try {
-      writer.RegWriteHeader();
+    file.WriteRegFile(output, [&] {
       for (const std::string& path : keyPaths) {
         std::string keyPath = NormalizeKeyPath(path);
-        if (writer.RegWriteKey(keyPath, KeyPathLastName(keyPath), "", 0, 0)) {
+        if (writer.RegWriteKey(keyPath, KeyPathLastName(keyPath), "", 0)) {
           std::fprintf(stderr, "tarnwick-regexport: not found: %s\n", path.c_str());
           ++missing;
         } else {
           file.SetRegFileWritten(true);
         }
       }
-    } catch (...) {
-      file.CloseRegFile();
-      file.FinishRegFile(output);
-      throw;
-    }
-    file.CloseRegFile();
-    file.FinishRegFile(output);
+    });
     if (!file.RegFileWritten()) {
       std::fprintf(stderr, "tarnwick-regexport: no key was found; %s was not written\n",
                    output.c_str());

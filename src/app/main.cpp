@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/registry_source.h"
 #include "backitem/command_line.h"
 #include "backitem/program_state.h"
 #include "console/batch_main.h"
@@ -17,5 +18,6 @@ int main(int argc, char** argv) {
   // Until the window exists, an invalid command line is reported by the
   // console too, so that it is never mistaken for a missing window.
   if (valid && !options.BatchExport) return console::ReportNoWindow();
-  return console::RunBatch(console::RunningProgramPath(argc > 0 ? argv[0] : nullptr), arguments);
+  return console::RunBatch(console::RunningProgramPath(argc > 0 ? argv[0] : nullptr), arguments,
+                           app::OpenRegistrySource, app::DefaultRegistrySource());
 }

@@ -1,7 +1,6 @@
 #include "console/batch_main.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <unistd.h>
 
 #include <climits>
@@ -9,16 +8,16 @@
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <utility>
 
 #include "backitem/startup.h"
 #include "common/prompts.h"
 #include "common/single_instance.h"
+#include "console/batch_export.h"
 #include "console/cancel_signals.h"
 #include "console/exit_status.h"
 #include "console/stderr_prompts.h"
 #include "console/terminal_progress.h"
-#include "registry/wine_prefix_store.h"
-#include "regwrite/progress.h"
 
 namespace tarnwick::console {
 namespace {
@@ -36,29 +35,24 @@ constexpr const char* kUsage =
 
 class ConsolePorts : public StartupPorts {
  public:
-  explicit ConsolePorts(const bool& progressOff)
-      : progress_(STDERR_FILENO, progressOff), prompts_(stderr, &progress_) {}
+  ConsolePorts(const bool& progressOff, RegistrySourceFactory openSource)
+      : openSource_(std::move(openSource)),
+        progress_(STDERR_FILENO, progressOff),
+        prompts_(stderr, &progress_) {}
 
   bool AcquireInstanceLock() override { return lock_.Acquire(DefaultLockPath(kProgramName)); }
   std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) override {
-    return std::make_unique<WinePrefixStore>(path);
+    return openSource_(path);
   }
   PromptPort& Prompts() override { return prompts_; }
-  ProgressDisplay& Progress() override { return progress_; }
-  MessagePump& Pump() override { return pump_; }
+  ProgressPort& Progress() { return progress_; }
 
  private:
+  RegistrySourceFactory openSource_;
   SingleInstanceLock lock_;
   TerminalProgress progress_;
   StderrPrompts prompts_;
-  NoMessagePump pump_;
 };
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
-  return "";
-}
 
 // A file the program opens must never become standard error: fds 0 to 2
 // that the caller left closed are opened on /dev/null.
@@ -72,7 +66,7 @@ StartupOutcome StartAndExport(Session& session, ConsolePorts& ports, const Start
   try {
     StartupOutcome outcome = StartProgram(session, input, ports);
     if (outcome != StartupOutcome::Started || !session.options.BatchExport) return outcome;
-    return RunBatchExport(session, ports);
+    return RunBatchExport(session, ports.Prompts(), ports.Progress());
   } catch (const std::exception& e) {
     // Not expected past the core's own handling; still never a silent success.
     ErrorMessage(ports.Prompts(), e.what(), kProgramName);
@@ -82,13 +76,15 @@ StartupOutcome StartAndExport(Session& session, ConsolePorts& ports, const Start
 
 }  // namespace
 
-int RunBatch(const std::string& programPath, const std::vector<std::string>& arguments) {
+int RunBatch(const std::string& programPath, const std::vector<std::string>& arguments,
+             const RegistrySourceFactory& openSource, const std::string& defaultSource) {
   OpenMissingStandardFiles();
   InstallCancelSignals();
-  Session session;
-  ConsolePorts ports(session.state.ProgressOff);
-  StartupInput input{programPath, arguments,
-                     DefaultRegistrySource(std::getenv("WINEPREFIX"), HomeFolder().c_str())};
+  // Kept to the end of the process: a run that is about to exit need not
+  // take the registry tree apart piece by piece.
+  static Session& session = *new Session;
+  ConsolePorts ports(session.state.ProgressOff, openSource);
+  StartupInput input{programPath, arguments, defaultSource};
   StartupOutcome outcome = StartAndExport(session, ports, input);
   if (int signo = ReceivedCancelSignal(); signo != 0) return CancelledExitStatus(signo);
   if (outcome == StartupOutcome::CommandLineError && isatty(STDERR_FILENO)) {

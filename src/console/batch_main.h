@@ -6,11 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "backitem/startup.h"
+
 namespace tarnwick::console {
 
-// Runs the program in batch mode and returns its exit status; a run cancelled
-// by a signal ends by that signal instead of returning.
-int RunBatch(const std::string& programPath, const std::vector<std::string>& arguments);
+// Runs the program in batch mode and returns its exit status (128 + the
+// signal's number for a run a signal cancelled). openSource opens the
+// registry source; defaultSource is the one used without -r.
+int RunBatch(const std::string& programPath, const std::vector<std::string>& arguments,
+             const RegistrySourceFactory& openSource, const std::string& defaultSource);
 
 // Says on standard error that this build has no window; returns kExitNoWindow.
 int ReportNoWindow();

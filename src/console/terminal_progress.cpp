@@ -75,14 +75,15 @@ void TerminalProgress::StartProgress(const std::string& info, const std::string&
 
 void TerminalProgress::SetProgress(int percent) {
   CheckCancel();
+  if (shown_ && percent != last_) Draw(percent);
+}
+
+void TerminalProgress::FinishProgress() {
+  CheckCancel();
   if (!shown_) return;
-  if (percent == kProgressFinish) {
-    Write("\r" + caption_ + " 終了しました。" + kClearToEnd + "\n");
-    lineOpen_ = false;
-    shown_ = false;
-  } else if (percent != last_) {
-    Draw(percent);
-  }
+  Write("\r" + caption_ + " 終了しました。" + kClearToEnd + "\n");
+  lineOpen_ = false;
+  shown_ = false;
 }
 
 void TerminalProgress::CheckCancel() {

@@ -6,19 +6,22 @@
 
 #include <string>
 
-#include "regwrite/export_run.h"
+#include "common/ports.h"
 
 namespace tarnwick::console {
 
-class TerminalProgress : public ProgressDisplay {
+class TerminalProgress : public ProgressPort {
  public:
   // progressOff is read at each start, after the settings file has set it.
   TerminalProgress(int fd, const bool& progressOff) : fd_(fd), progressOff_(progressOff) {}
 
   void StartProgress(const std::string& info, const std::string& caption, int max) override;
   void SetProgress(int percent) override;
-  void CheckCancel() override;
+  void FinishProgress() override;
   void CloseProgress() override;
+  void CheckCancel() override;
+  // A terminal has no events to handle; a cancel signal is seen at the next check.
+  void ProcessMessages() override {}
 
   // Ends a line drawn half-way, so that a message starts on a line of its own.
   void BreakLine();

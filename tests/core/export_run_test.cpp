@@ -8,54 +8,24 @@
 #include "backitem/program_state.h"
 #include "common/errors.h"
 #include "common/file_ops.h"
-#include "registry/memory_store.h"
-#include "registry/registry.h"
+#include "fake_ports.h"
+#include "memory_store.h"
 #include "scripted_prompts.h"
 #include "temp_dir.h"
 
 namespace tarnwick::test {
 namespace {
 
-class FakeProgress : public ProgressDisplay {
- public:
-  std::vector<int> shown;
-  int checks = 0;
-  int cancelAtCheck = -1;
-  bool open = false;
-
-  void StartProgress(const std::string&, const std::string&, int) override { open = true; }
-  void CloseProgress() override { open = false; }
-  void SetProgress(int percent) override {
-    CheckCancel();
-    shown.push_back(percent);
-  }
-  void CheckCancel() override {
-    if (++checks == cancelAtCheck) throw EProgressCanceled();
-  }
-};
-
-class FakeWindow : public MainWindowPort {
- public:
-  bool visible = true;
-  std::vector<bool> enabled;
-  bool IsVisible() const override { return visible; }
-  void SetActionsEnabled(bool on) override { enabled.push_back(on); }
-  void SetBusyCursor(bool) override {}
-  BackListView* ListView() override { return nullptr; }
-};
-
 class ExportRunTest : public testing::Test {
  protected:
   TempDir dir;
   MemoryStore store;
-  TRegistry registry{store};
   ProgramState state;
   TBackItems items;
   ScriptedPrompts prompts;
   FakeProgress progress;
-  NoMessagePump pump;
   FakeWindow window;
-  ExportContext context{state, items, registry, prompts, progress, pump, &window};
+  ExportContext context{state, items, store, prompts, progress, &window};
   TOption option;
 
   void SetUp() override {
@@ -70,10 +40,10 @@ class ExportRunTest : public testing::Test {
     items.Add(name, &keys, "", noDelete);
   }
 
-  void RunAll() {
+  ExportOutcome RunAll() {
     std::vector<int> all;
     for (int i = 0; i < items.Count(); ++i) all.push_back(i);
-    RegWriteItems(context, all, option);
+    return RegWriteItems(context, all, option);
   }
 
   std::string Read(const std::string& name) { return ReadFileBytes(dir.File(name)); }
@@ -84,10 +54,10 @@ constexpr const char* kFooText =
 
 TEST_F(ExportRunTest, OneFileNamedAfterTheDataFile) {
   AddItem("foo", {"HKCU\\Software\\Foo"});
-  RunAll();
+  EXPECT_EQ(RunAll().status, ExportStatus::Completed);
   EXPECT_EQ(Read("items.reg"), kFooText);
   EXPECT_FALSE(progress.open);
-  EXPECT_EQ(progress.shown.back(), kProgressFinish);
+  EXPECT_TRUE(progress.finished);
   EXPECT_FALSE(state.DataModified);
 }
 
@@ -208,7 +178,13 @@ TEST_F(ExportRunTest, UnknownRegEditVerIsRefusedBeforeAnyFileIsTouched) {
   option.RegEditVer = 7;
   AddItem("foo", {"HKCU\\Software\\Foo"});
   WriteFileBytes(dir.File("items.reg"), "old");
-  EXPECT_THROW(RunAll(), TarnwickError);
+  ExportOutcome outcome = RunAll();
+  EXPECT_EQ(outcome.status, ExportStatus::Failed);
+  EXPECT_EQ(
+      ExportFailureText(outcome),
+      "REGファイルの形式 (RegEditVer=7) が正しくありません。0、4 または 5 を指定してください。"
+      "\r\n書き出し先: " +
+          dir.File("items.reg"));
   EXPECT_EQ(Read("items.reg"), "old");
   EXPECT_FALSE(progress.open);
 }
@@ -220,7 +196,7 @@ TEST_F(ExportRunTest, CancelDuringTheFirstItemRestoresTheEarlierFiles) {
   WriteFileBytes(dir.File("items.reg"), "old");
   WriteFileBytes(dir.File("items.reg.bak"), "older");
   progress.cancelAtCheck = 1;
-  RunAll();  // silent
+  EXPECT_EQ(RunAll().status, ExportStatus::Cancelled);
   EXPECT_EQ(Read("items.reg"), "old");
   EXPECT_EQ(Read("items.reg.bak"), "older");
   EXPECT_FALSE(progress.open);
@@ -232,7 +208,7 @@ TEST_F(ExportRunTest, CancelInPerItemModeKeepsFinishedFiles) {
   AddItem("one", {"HKCU\\Software\\Foo"});
   AddItem("two", {"HKCU\\Software\\Bar"});
   progress.cancelAtCheck = 3;  // the second item's value
-  RunAll();
+  EXPECT_EQ(RunAll().status, ExportStatus::Cancelled);
   EXPECT_EQ(Read("one.reg"), kFooText);
   EXPECT_FALSE(FileExists(dir.File("two.reg")));
 }
@@ -240,10 +216,9 @@ TEST_F(ExportRunTest, CancelInPerItemModeKeepsFinishedFiles) {
 TEST_F(ExportRunTest, CancelAfterTheLastValueStillCancels) {
   AddItem("foo", {"HKCU\\Software\\Foo"});
   progress.cancelAtCheck = 3;  // the value, the key's progress, then the finish
-  RunAll();
+  EXPECT_EQ(RunAll().status, ExportStatus::Cancelled);
   EXPECT_EQ(Read("items.reg"), kFooText);  // the file was finished before the check
-  EXPECT_TRUE(std::find(progress.shown.begin(), progress.shown.end(), kProgressFinish) ==
-              progress.shown.end());
+  EXPECT_FALSE(progress.finished);
 }
 
 }  // namespace

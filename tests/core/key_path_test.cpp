@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "registry/memory_store.h"
-
 namespace tarnwick {
 namespace {
 
@@ -81,20 +79,29 @@ TEST(KeyPathTest, IntToLowerHex) {
   EXPECT_EQ(IntToLowerHex(0xABCDEF01, 0), "");
 }
 
-TEST(KeyPathTest, KeyPathExists) {
-  MemoryStore store;
-  store.SetDword("HKCU\\Software\\ソフト", "表", 1);
-  store.SetString("HKCU\\Software\\ソフト", "", "default");
-  store.AddKey("HKLM\\Empty");
-  EXPECT_TRUE(KeyPathExists(store, "HKCU"));
-  EXPECT_TRUE(KeyPathExists(store, "HKCU\\Software\\ソフト"));
-  EXPECT_TRUE(KeyPathExists(store, "HKCU\\software\\ソフト|表"));
-  EXPECT_TRUE(KeyPathExists(store, "HKCU\\Software\\ソフト|"));
-  EXPECT_FALSE(KeyPathExists(store, "HKLM\\Empty|"));  // no default value set
-  EXPECT_FALSE(KeyPathExists(store, "HKCU\\Software\\ソフト|ポ"));
-  EXPECT_FALSE(KeyPathExists(store, "HKCU\\Software\\ソ"));
-  EXPECT_FALSE(KeyPathExists(store, "HKXX\\Software"));
-  EXPECT_FALSE(KeyPathExists(store, "hkcu\\Software"));
+TEST(KeyPathTest, ParseKeyPathTakesAPathApartOnce) {
+  struct Case {
+    const char* path;
+    uint32_t root;
+    const char* subPath;
+    const char* valueName;  // null: the whole key
+    const char* keyName;
+  } cases[] = {
+      {"HKCU\\Software\\ソフト", kHKeyCurrentUser, "Software\\ソフト", nullptr,
+       "HKEY_CURRENT_USER\\Software\\ソフト"},
+      {"HKLM\\A|表", kHKeyLocalMachine, "A", "表", "HKEY_LOCAL_MACHINE\\A"},
+      {"HKCU\\A|", kHKeyCurrentUser, "A", "", "HKEY_CURRENT_USER\\A"},
+      {"HKU", kHKeyUsers, "", nullptr, "HKEY_USERS"},
+      {"HKCU|Name", kHKeyCurrentUser, "", "Name", "HKEY_CURRENT_USER"},
+      {"HKXX\\A", 0, "A", nullptr, "\\A"},
+  };
+  for (const Case& c : cases) {
+    KeyPathParts parts = ParseKeyPath(c.path);
+    EXPECT_EQ(parts.root.RootKey, c.root) << c.path;
+    EXPECT_EQ(parts.subPath, c.subPath) << c.path;
+    EXPECT_EQ(parts.valueName.value_or("(none)"), c.valueName ? c.valueName : "(none)") << c.path;
+    EXPECT_EQ(parts.keyName, c.keyName) << c.path;
+  }
 }
 
 }  // namespace

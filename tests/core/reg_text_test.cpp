@@ -5,6 +5,7 @@
 
 #include "common/errors.h"
 #include "common/text_codec.h"
+#include "fake_ports.h"
 #include "reg_export_fixture.h"
 
 namespace tarnwick::test {
@@ -84,16 +85,14 @@ TEST(RegTextTest, NarrowReadsInVersion5GiveTheSameText) {
   std::string wide = ExportToBytes(store, FooRequest(5));
   // The same run with strings read in the system code page.
   TempDir dir;
-  TRegistry registry(store);
   RegOutputFile file;
   NoProgress progress;
-  NoMessagePump pump;
-  RegWriter writer(registry, file, progress, pump);
+  RegWriter writer(store, file, progress);
   writer.UnicodeRegistry = false;
   writer.Options = FooRequest(5).options;
   file.OpenRegFile(dir.File("narrow.reg"));
   writer.RegWriteHeader();
-  writer.RegWriteKey(kFoo, "Foo app", "settings", 0, 0);
+  writer.RegWriteKey(kFoo, "Foo app", "settings", 0);
   file.CloseRegFile();
   EXPECT_EQ(ReadFileBytes(dir.File("narrow.reg")), wide);
 }
@@ -379,40 +378,25 @@ TEST(RegTextTest, FailedStringAndIntegerReadsEndTheRun) {
   ExpectExportError<ERegistryException>(integers, 5, "'dw' の取得に失敗しました");
 }
 
-// Records what the writer reports and cancels on request.
-class RecordingProgress : public ProgressPort {
- public:
-  std::vector<int> shown;
-  int checks = 0;
-  int cancelAtCheck = -1;
-
-  void SetProgress(int percent) override { shown.push_back(percent); }
-  void CheckCancel() override {
-    if (++checks == cancelAtCheck) throw EProgressCanceled();
-  }
-};
-
 TEST(RegTextTest, ProgressCountsKeysDownToTheProgressLevel) {
   MemoryStore store;
   for (const char* key : {"HKCU\\P\\a\\x", "HKCU\\P\\b", "HKCU\\P\\c"}) store.SetDword(key, "v", 1);
   TempDir dir;
-  TRegistry registry(store);
   RegOutputFile file;
-  RecordingProgress progress;
-  NoMessagePump pump;
-  RegWriter writer(registry, file, progress, pump);
+  FakeProgress progress;
+  RegWriter writer(store, file, progress);
   writer.ProgressLevel = 1;
   writer.TotalKeyCount = 2;
   file.OpenRegFile(dir.File("p.reg"));
   writer.RegWriteHeader();
-  writer.RegWriteKey("HKCU\\P", "", "", 0, 0);
+  writer.RegWriteKey("HKCU\\P", "", "", 0);
   EXPECT_EQ(writer.KeyCount, 4);  // the key and its three children; a\x is below the level
-  writer.RegWriteKey("HKCU\\Missing", "", "", 0, 1);
+  writer.RegWriteKey("HKCU\\Missing", "", "", 1);
   file.CloseRegFile();
   // 50% over four keys of the first path (12.5 rounds to 12, 37.5 to 38),
   // then 50% at once for the missing one.
   EXPECT_EQ(progress.shown, (std::vector<int>{12, 25, 38, 50, 100}));
-  EXPECT_EQ(progress.checks, 3);  // one per value
+  EXPECT_EQ(progress.checks, 8);  // one per value and one per position shown
 }
 
 TEST(RegTextTest, RoundPercentTiesToEven) {
@@ -423,21 +407,19 @@ TEST(RegTextTest, RoundPercentTiesToEven) {
   EXPECT_EQ(RoundPercent(100.0000001), 100);
 }
 
-TEST(RegTextTest, CancelStopsAfterTheValueAndClosesTheKey) {
+TEST(RegTextTest, CancelStopsAfterTheValue) {
   MemoryStore store;
   store.SetDword(kFoo, "a", 1);
   store.SetDword(kFoo, "b", 2);
   TempDir dir;
   TRegistry registry(store);
   RegOutputFile file;
-  RecordingProgress progress;
+  FakeProgress progress;
   progress.cancelAtCheck = 1;
-  NoMessagePump pump;
-  RegWriter writer(registry, file, progress, pump);
+  RegWriter writer(store, file, progress);
   file.OpenRegFile(dir.File("c.reg"));
   writer.RegWriteHeader();
-  EXPECT_THROW(writer.RegWriteKey(kFoo, "", "", 0, 0), EProgressCanceled);
-  EXPECT_FALSE(registry.HasCurrentKey());
+  EXPECT_THROW(writer.RegWriteKey(kFoo, "", "", 0), EProgressCanceled);
   file.CloseRegFile();
   EXPECT_EQ(ReadFileBytes(dir.File("c.reg")),
             RegFileBytes(5,

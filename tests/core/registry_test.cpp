@@ -6,7 +6,7 @@
 
 #include "common/errors.h"
 #include "common/key_path.h"
-#include "registry/memory_store.h"
+#include "memory_store.h"
 
 namespace tarnwick {
 namespace {
@@ -131,6 +131,22 @@ TEST(RegistryTest, ModelledFailures) {
   reg.OpenKeyReadOnly("K");
   EXPECT_TRUE(reg.ValueExists("v"));
   EXPECT_THROW(reg.ReadInteger("v"), ERegistryException);
+}
+
+TEST(RegistryTest, KeyPathExists) {
+  MemoryStore store;
+  store.SetDword("HKCU\\Software\\ソフト", "表", 1);
+  store.SetString("HKCU\\Software\\ソフト", "", "default");
+  store.AddKey("HKLM\\Empty");
+  EXPECT_TRUE(KeyPathExists(store, "HKCU"));
+  EXPECT_TRUE(KeyPathExists(store, "HKCU\\Software\\ソフト"));
+  EXPECT_TRUE(KeyPathExists(store, "HKCU\\software\\ソフト|表"));
+  EXPECT_TRUE(KeyPathExists(store, "HKCU\\Software\\ソフト|"));
+  EXPECT_FALSE(KeyPathExists(store, "HKLM\\Empty|"));  // no default value set
+  EXPECT_FALSE(KeyPathExists(store, "HKCU\\Software\\ソフト|ポ"));
+  EXPECT_FALSE(KeyPathExists(store, "HKCU\\Software\\ソ"));
+  EXPECT_FALSE(KeyPathExists(store, "HKXX\\Software"));
+  EXPECT_FALSE(KeyPathExists(store, "hkcu\\Software"));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "common/errors.h"
 #include "common/key_path.h"
-#include "registry/memory_store.h"
+#include "memory_store.h"
 #include "registry/registry.h"
 
 namespace tarnwick {

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "backitem/update_check.h"
 #include "common/errors.h"
-#include "common/update_check.h"
-#include "registry/memory_store.h"
-#include "regwrite/export_run.h"
+#include "console/batch_export.h"
+#include "fake_ports.h"
+#include "memory_store.h"
+#include "registry/registry.h"
 #include "scripted_prompts.h"
 #include "temp_dir.h"
 
@@ -27,19 +29,6 @@ std::string DataFile(const std::string& items, const std::string& settings = "Re
          settings;
 }
 
-class FakeProgress : public ProgressDisplay {
- public:
-  int checks = 0;
-  int cancelAtCheck = -1;  // 1 cancels at the first check
-
-  void StartProgress(const std::string&, const std::string&, int) override {}
-  void CloseProgress() override {}
-  void SetProgress(int) override { CheckCancel(); }
-  void CheckCancel() override {
-    if (++checks == cancelAtCheck) throw EProgressCanceled();
-  }
-};
-
 class FakePorts : public StartupPorts {
  public:
   bool otherCopyRunning = false;
@@ -49,7 +38,6 @@ class FakePorts : public StartupPorts {
   MemoryStore& store = *source;
   ScriptedPrompts prompts;
   FakeProgress progress;
-  NoMessagePump pump;
 
   bool AcquireInstanceLock() override { return !otherCopyRunning; }
   std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) override {
@@ -58,8 +46,6 @@ class FakePorts : public StartupPorts {
     return std::move(source);
   }
   PromptPort& Prompts() override { return prompts; }
-  ProgressDisplay& Progress() override { return progress; }
-  MessagePump& Pump() override { return pump; }
 };
 
 class StartupTest : public testing::Test {
@@ -76,7 +62,9 @@ class StartupTest : public testing::Test {
   }
   StartupOutcome StartBatch(std::vector<std::string> arguments = {"-w"}) {
     StartupOutcome outcome = Start(std::move(arguments));
-    return outcome == StartupOutcome::Started ? RunBatchExport(session, ports) : outcome;
+    return outcome == StartupOutcome::Started
+               ? RunBatchExport(session, ports.prompts, ports.progress)
+               : outcome;
   }
   std::string Read(const std::string& name) { return ReadFileBytes(dir.File(name)); }
   void Write(const std::string& name, const std::string& bytes) {

@@ -1,12 +1,12 @@
 // Registration with the update checker over the in-memory store: what is
 // written on the first run and on later runs, and what a failed write leaves.
-#include "common/update_check.h"
+#include "backitem/update_check.h"
 
 #include <gtest/gtest.h>
 
 #include "common/errors.h"
 #include "common/key_path.h"
-#include "registry/memory_store.h"
+#include "memory_store.h"
 #include "registry/registry.h"
 
 namespace tarnwick {

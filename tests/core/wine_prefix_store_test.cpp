@@ -1,4 +1,4 @@
-#include "registry/wine_prefix_store.h"
+#include "registry/wine/wine_prefix_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

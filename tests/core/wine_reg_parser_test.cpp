@@ -1,4 +1,4 @@
-#include "registry/wine_reg_parser.h"
+#include "registry/wine/wine_reg_parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // Lines as wineserver writes them (the expected texts are its own output), and
 // changes to a file's text that the reader sees as intended and no more.
-#include "registry/wine_reg_writer.h"
+#include "registry/wine/wine_reg_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "common/text_codec.h"
-#include "registry/wine_key.h"
-#include "registry/wine_reg_patch.h"
+#include "registry/wine/wine_key.h"
+#include "registry/wine/wine_reg_patch.h"
 
 namespace tarnwick {
 namespace {

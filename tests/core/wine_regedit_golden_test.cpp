@@ -4,7 +4,7 @@
 
 #include "common/text_codec.h"
 #include "reg_export_fixture.h"
-#include "registry/wine_prefix_store.h"
+#include "registry/wine/wine_prefix_store.h"
 
 namespace tarnwick::test {
 namespace {

@@ -14,12 +14,12 @@
 #include <optional>
 #include <stdexcept>
 
+#include "backitem/update_check.h"
 #include "common/errors.h"
 #include "common/key_path.h"
-#include "common/update_check.h"
 #include "registry/registry.h"
-#include "registry/wine_prefix_store.h"
-#include "registry/wine_server_check.h"
+#include "registry/wine/wine_prefix_store.h"
+#include "registry/wine/wine_server_check.h"
 #include "temp_dir.h"
 
 namespace tarnwick {

@@ -7,18 +7,16 @@ namespace tarnwick::test {
 std::string ExportToBytes(RegistryStore& store, const ExportRequest& request) {
   TempDir dir;
   std::string path = dir.File("out.reg");
-  TRegistry registry(store);
   RegOutputFile file;
   file.SetRegVersion(request.version);
   NoProgress progress;
-  NoMessagePump pump;
-  RegWriter writer(registry, file, progress, pump);
+  RegWriter writer(store, file, progress);
   writer.Options = request.options;
   writer.TotalKeyCount = static_cast<int>(request.keyPaths.size());
   file.OpenRegFile(path);
   writer.RegWriteHeader();
   for (std::size_t i = 0; i < request.keyPaths.size(); ++i) {
-    writer.RegWriteKey(request.keyPaths[i], request.itemName, request.itemComment, 0,
+    writer.RegWriteKey(request.keyPaths[i], request.itemName, request.itemComment,
                        static_cast<int>(i));
   }
   file.CloseRegFile();

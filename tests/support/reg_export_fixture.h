@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "registry/memory_store.h"
+#include "common/ports.h"
+#include "memory_store.h"
 #include "registry/registry.h"
-#include "regwrite/progress.h"
 #include "regwrite/reg_file.h"
 #include "regwrite/reg_text.h"
 #include "temp_dir.h"

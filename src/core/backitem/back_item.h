@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ports.h"
+
 namespace tarnwick {
 
 struct TBackItem {
@@ -30,34 +32,6 @@ std::string KeyPathTextProblem(std::string_view keyPath);
 
 // The texts of the auto-delete column.
 const char* NoDeleteText(bool noDelete);
-
-// One row of the item list view: the caption and the three sub-items.
-struct BackListRow {
-  std::string Caption;  // Name
-  std::string Keys;     // key paths joined with ";"
-  std::string Comment;
-  std::string NoDelete;  // NoDeleteText
-};
-
-// What a rebuild of the list view must show and restore. No row is selected.
-struct BackListUpdate {
-  std::vector<BackListRow> Rows;
-  int FocusRow = -1;    // the row to get the keyboard focus; -1 for none
-  bool Scroll = false;  // restore the top row and horizontal offset below
-  int TopIndex = 0;
-  int HorizontalOffset = 0;
-};
-
-// The list view as the item list sees it; the Qt window implements it.
-class BackListView {
- public:
-  virtual ~BackListView() = default;
-  virtual int RowCount() const = 0;
-  virtual std::string FocusedCaption() const = 0;  // empty when no row has the focus
-  virtual int TopIndex() const = 0;
-  virtual int HorizontalOffset() const = 0;
-  virtual void Rebuild(const BackListUpdate& update) = 0;
-};
 
 class TBackItems {
  public:

@@ -158,8 +158,8 @@ bool SaveDataFile(DataFileContext& context) {
   // A refused 1.xx backup stays as it is: nothing is ever written into it.
   if (IsDataFile1xxBackup(state.DataFileName)) return true;
   for (;;) {
-    IniFile ini = IniFile::Load(state.DataFileName);
     try {
+      IniFile ini = IniFile::Load(state.DataFileName);
       ini.WriteString(kTarnwick, "Version", kDataFileVersion);
       ini.EraseSection(kBackupItems);
       for (int i = 0; i < context.items.Count(); ++i) {

@@ -28,9 +28,9 @@ struct DataFileContext {
 // be converted.
 void LoadDataFile(DataFileContext& context);
 
-// Writes the items and Settings when DataModified is set. Returns false when
-// the user gave up after a failed write. Throws EInOutError when the existing
-// file cannot be read.
+// Writes the items and Settings when DataModified is set. A failure to read
+// the existing file or to write the new one asks Retry/Cancel; returns false
+// when the user gave up.
 bool SaveDataFile(DataFileContext& context);
 
 // Rewrites a version 1.xx data file in the current layout, after copying it

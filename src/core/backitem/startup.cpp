@@ -4,14 +4,13 @@
 
 #include "backitem/app_settings.h"
 #include "backitem/data_file.h"
+#include "backitem/update_check.h"
 #include "common/errors.h"
 #include "common/file_ops.h"
 #include "common/key_path.h"
 #include "common/path_utils.h"
 #include "common/prompts.h"
-#include "common/update_check.h"
-#include "registry/registry_store.h"
-#include "regwrite/export_run.h"
+#include "registry/registry.h"
 
 namespace tarnwick {
 namespace {
@@ -40,39 +39,6 @@ class FailureWatch : public PromptPort {
  private:
   PromptPort& inner_;
   bool failed_ = false;
-};
-
-// Passes progress on and remembers whether it cancelled the run, which the
-// export run itself ends silently.
-class CancelWatch : public ProgressDisplay {
- public:
-  explicit CancelWatch(ProgressDisplay& inner) : inner_(inner) {}
-  bool Cancelled() const { return cancelled_; }
-
-  void StartProgress(const std::string& info, const std::string& caption, int max) override {
-    inner_.StartProgress(info, caption, max);
-  }
-  void CloseProgress() override { inner_.CloseProgress(); }
-  void SetProgress(int percent) override {
-    Watch([&] { inner_.SetProgress(percent); });
-  }
-  void CheckCancel() override {
-    Watch([&] { inner_.CheckCancel(); });
-  }
-
- private:
-  template <typename F>
-  void Watch(F call) {
-    try {
-      call();
-    } catch (const EProgressCanceled&) {
-      cancelled_ = true;
-      throw;
-    }
-  }
-
-  ProgressDisplay& inner_;
-  bool cancelled_ = false;
 };
 
 void SetProgramFileNames(Session& session, const std::string& programPath) {
@@ -112,44 +78,6 @@ void RegisterWithUpdateChecker(Session& session, PromptPort& prompts) {
   }
 }
 
-// Where an export failure happened: the one file, or the folder of per-item files.
-std::string ExportTarget(const ProgramState& state) {
-  std::string f = RegOutputFileName(state.DataFileName, state.Settings);
-  return state.Settings.Separate ? ExtractFilePath(f) : f;
-}
-
-// Exports every item; false when an error other than cancellation ended it.
-bool ExportAllItems(Session& session, StartupPorts& ports, CancelWatch& progress) {
-  if (session.items.Count() == 0) return true;
-  std::vector<int> indices;
-  for (int i = 0; i < session.items.Count(); ++i) indices.push_back(i);
-  ExportContext context{session.state, session.items, *session.registry, ports.Prompts(), progress,
-                        ports.Pump(),  nullptr};
-  try {
-    progress.CheckCancel();  // a request that came during start-up
-    RegWriteItems(context, indices, session.state.Settings);
-  } catch (const EProgressCanceled&) {
-  } catch (const std::exception& e) {
-    ErrorMessage(ports.Prompts(),
-                 std::string(e.what()) + "\r\n書き出し先: " + ExportTarget(session.state),
-                 kProgramName);
-    return false;
-  }
-  return true;
-}
-
-bool SaveData(Session& session, PromptPort& prompts) {
-  DataFileContext context{session.state, session.items, prompts, nullptr};
-  try {
-    return SaveDataFile(context);
-  } catch (const std::exception& e) {
-    ErrorMessage(prompts,
-                 "ファイル '" + session.state.DataFileName + "' が保存できません。\r\n" + e.what(),
-                 kProgramName);
-    return false;
-  }
-}
-
 }  // namespace
 
 StartupOutcome StartProgram(Session& session, const StartupInput& input, StartupPorts& ports) {
@@ -172,45 +100,12 @@ StartupOutcome StartProgram(Session& session, const StartupInput& input, Startup
     ErrorMessage(prompts, e.what(), kProgramName);
     return StartupOutcome::RegistrySourceError;
   }
-  session.registry = std::make_unique<TRegistry>(*session.store);
 
   session.items.SortColumn = 0;
   LoadAppSettings(state, prompts);
   LoadData(session, prompts);
   if (state.Zoduvi) RegisterWithUpdateChecker(session, prompts);
   return StartupOutcome::Started;
-}
-
-StartupOutcome RunBatchExport(Session& session, StartupPorts& ports) {
-  PromptPort& prompts = ports.Prompts();
-  if (!session.dataFileFound) {
-    // A new, empty list: nothing is exported and the data file is created.
-    // Said on standard error, so that a mistyped name does not pass unseen.
-    prompts.ShowMessage("データ ファイル '" + session.state.DataFileName +
-                            "' がないので、新しく作ります。書き出すアイテムはありません。",
-                        kProgramName, PromptIcon::Warning);
-  }
-  if (session.dataFileLoadFailed) {
-    ErrorMessage(prompts, "データ ファイルを読み込めなかったので、書き出しを行いません。",
-                 kProgramName);
-    return StartupOutcome::DataFileError;
-  }
-
-  CancelWatch progress(ports.Progress());
-  bool exported = ExportAllItems(session, ports, progress);
-  bool saved = SaveData(session, prompts);
-  if (progress.Cancelled()) {
-    prompts.ShowMessage("書き出しを中止しました。", kProgramName, PromptIcon::Information);
-    return StartupOutcome::Cancelled;
-  }
-  if (!exported) return StartupOutcome::ExportFailed;
-  if (!saved) return StartupOutcome::SaveFailed;
-  return StartupOutcome::BatchSucceeded;
-}
-
-std::string DefaultRegistrySource(const char* winePrefix, const char* home) {
-  if (winePrefix && *winePrefix) return winePrefix;
-  return std::string(home ? home : "") + "/.wine";
 }
 
 }  // namespace tarnwick

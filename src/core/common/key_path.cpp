@@ -2,7 +2,6 @@
 
 #include "common/collation.h"
 #include "common/text_codec.h"
-#include "registry/registry.h"
 
 namespace tarnwick {
 
@@ -80,20 +79,19 @@ std::string IntToLowerHex(uint32_t value, int digits) {
   return out;
 }
 
-bool KeyPathExists(RegistryStore& store, std::string_view path) {
-  std::string relative(path);
-  RemoveValueName(relative);
-  RemoveRootName(relative);
-  TRegistry registry(store);
-  TRegRootKey root;
-  FindRootKey(path, root);
-  registry.SetRootKey(root.RootKey);
-  if (root.RootKey == 0 || !registry.KeyExists(relative)) return false;
-  if (ValueSeparatorPos(path) == 0) return true;
-  registry.OpenKeyReadOnly(relative);
-  bool exists = registry.ValueExists(KeyPathValueName(path));
-  registry.CloseKey();
-  return exists;
+KeyPathParts ParseKeyPath(std::string_view path) {
+  KeyPathParts parts;
+  parts.subPath.assign(path);
+  RemoveRootName(parts.subPath);
+  if (ValueSeparatorPos(parts.subPath) > 0) {
+    parts.valueName = KeyPathValueName(parts.subPath);
+    RemoveValueName(parts.subPath);
+  }
+  FindRootKey(path, parts.root);
+  parts.keyName = parts.root.LongName;
+  if (path.find('\\') != std::string_view::npos) parts.keyName += '\\';
+  parts.keyName += parts.subPath;
+  return parts;
 }
 
 }  // namespace tarnwick

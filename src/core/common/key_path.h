@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,8 +46,13 @@ std::string NormalizeKeyPath(std::string_view text);
 // Exactly `digits` lowercase hex digits: the lowest nibbles of value.
 std::string IntToLowerHex(uint32_t value, int digits);
 
-class RegistryStore;
-// True when the key (and, for a value path, the value) exists in the store.
-bool KeyPathExists(RegistryStore& store, std::string_view path);
+// A key path taken apart once, before the registry is asked about it.
+struct KeyPathParts {
+  TRegRootKey root;                      // RootKey 0 when no root matches
+  std::string subPath;                   // below the root, as written
+  std::optional<std::string> valueName;  // set when the path names one value
+  std::string keyName;                   // the key as a REG file names it
+};
+KeyPathParts ParseKeyPath(std::string_view path);
 
 }  // namespace tarnwick

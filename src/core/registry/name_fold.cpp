@@ -54,12 +54,6 @@ char16_t FoldLower(char16_t unit) {
   return unit < 0x80 ? (unit >= 'A' && unit <= 'Z' ? unit + 32 : unit) : Tables().lower[unit];
 }
 
-std::u16string FoldedLower(std::u16string_view name) {
-  std::u16string out(name);
-  for (char16_t& unit : out) unit = FoldLower(unit);
-  return out;
-}
-
 int CompareFoldedUpper(std::u16string_view a, std::u16string_view b) {
   return CompareFolded<FoldUpper>(a, b);
 }

@@ -11,8 +11,6 @@ namespace tarnwick {
 char16_t FoldUpper(char16_t unit);
 char16_t FoldLower(char16_t unit);
 
-std::u16string FoldedLower(std::u16string_view name);
-
 int CompareFoldedUpper(std::u16string_view a, std::u16string_view b);
 int CompareFoldedLower(std::u16string_view a, std::u16string_view b);
 

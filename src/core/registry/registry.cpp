@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/errors.h"
+#include "common/key_path.h"
 #include "common/text_codec.h"
 
 namespace tarnwick {
@@ -40,6 +41,8 @@ TRegDataType KindOf(uint32_t type) {
   }
 }
 
+constexpr uint32_t kReadOnlyAccess[] = {kKeyRead, kKeyExistsAccess, kKeyQueryValue};
+
 }  // namespace
 
 std::u16string WideTextUpToNul(std::string_view bytes) {
@@ -66,12 +69,8 @@ bool TRegistry::KeyExists(std::string_view path) {
 
 bool TRegistry::OpenKeyReadOnly(std::string_view path) {
   CloseKey();
-  if (root_ == 0) return false;
-  for (uint32_t access : {kKeyRead, kKeyExistsAccess, kKeyQueryValue}) {
-    current_ = store_.OpenKey(root_, path, access);
-    if (current_) return true;
-  }
-  return false;
+  if (root_ != 0) current_ = tarnwick::OpenKeyReadOnly(store_, root_, path);
+  return current_ != nullptr;
 }
 
 bool TRegistry::OpenKey(std::string_view path, bool canCreate) {
@@ -84,38 +83,53 @@ void TRegistry::CloseKey() {
   current_.reset();
 }
 
-void TRegistry::GetKeyNames(std::vector<std::string>& names) const {
+std::unique_ptr<RegistryKey> OpenKeyReadOnly(RegistryStore& store, uint32_t root,
+                                             std::string_view path) {
+  for (uint32_t access : kReadOnlyAccess) {
+    if (auto key = store.OpenKey(root, path, access)) return key;
+  }
+  return nullptr;
+}
+
+std::unique_ptr<RegistryKey> OpenSubKeyReadOnly(const RegistryKey& parent, std::string_view path) {
+  for (uint32_t access : kReadOnlyAccess) {
+    if (auto key = parent.OpenSubKey(path, access)) return key;
+  }
+  return nullptr;
+}
+
+void KeyReader::GetKeyNames(std::vector<std::string>& names) const {
   names.clear();
-  if (current_) current_->SubKeyNames(names);
+  if (key_) key_->SubKeyNames(names);
 }
 
-void TRegistry::GetValueNames(std::vector<std::string>& names) const {
+void KeyReader::GetValueNames(std::vector<std::string>& names) const {
   names.clear();
-  if (current_) current_->ValueNames(names);
+  if (key_) key_->ValueNames(names);
 }
 
-bool TRegistry::HasSubKeys() const {
-  return current_ && current_->HasSubKeys();
+bool KeyReader::HasSubKeys() const {
+  return key_ && key_->HasSubKeys();
 }
 
-bool TRegistry::QueryValueInfo(std::string_view name, TextForm form, uint32_t& type,
+bool KeyReader::QueryValueInfo(std::string_view name, TextForm form, uint32_t& type,
                                uint32_t& size) const {
-  return current_ && current_->QueryValueInfo(name, form, type, size);
+  return key_ && key_->QueryValueInfo(name, form, type, size);
 }
 
-bool TRegistry::QueryValue(std::string_view name, TextForm form, uint32_t maxSize,
+bool KeyReader::QueryValue(std::string_view name, TextForm form, uint32_t maxSize,
                            RegValue& value) const {
-  return current_ && current_->QueryValue(name, form, maxSize, value);
+  return key_ && key_->QueryValue(name, form, maxSize, value);
 }
 
 // Existence and type are the same in both forms; the wide form needs no
 // conversion of string data to learn them.
-bool TRegistry::ValueExists(std::string_view name) const {
+bool KeyReader::ValueExists(std::string_view name) const {
   uint32_t type = 0, size = 0;
   return QueryValueInfo(name, TextForm::Wide, type, size);
 }
 
-bool TRegistry::GetDataInfo(std::string_view name, TRegDataInfo& info) const {
+bool KeyReader::GetDataInfo(std::string_view name, TRegDataInfo& info) const {
   uint32_t type = 0, size = 0;
   if (!QueryValueInfo(name, TextForm::Narrow, type, size)) {
     info = TRegDataInfo();
@@ -126,12 +140,12 @@ bool TRegistry::GetDataInfo(std::string_view name, TRegDataInfo& info) const {
   return true;
 }
 
-TRegDataType TRegistry::GetDataType(std::string_view name) const {
+TRegDataType KeyReader::GetDataType(std::string_view name) const {
   uint32_t type = 0, size = 0;
   return QueryValueInfo(name, TextForm::Wide, type, size) ? KindOf(type) : TRegDataType::rdUnknown;
 }
 
-std::string TRegistry::ReadString(std::string_view name) const {
+std::string KeyReader::ReadString(std::string_view name) const {
   RegValue value;
   uint32_t size = 0;
   if (!QueryValueInfo(name, TextForm::Wide, value.type, size) ||
@@ -142,7 +156,7 @@ std::string TRegistry::ReadString(std::string_view name) const {
   return Utf16ToUtf8(WideTextUpToNul(value.data));
 }
 
-uint32_t TRegistry::ReadInteger(std::string_view name) const {
+uint32_t KeyReader::ReadInteger(std::string_view name) const {
   RegValue value;
   if (!QueryValue(name, TextForm::Narrow, sizeof(uint32_t), value)) ThrowGetDataFailed(name);
   if (value.type != kRegDword) ThrowInvalidType(name);
@@ -153,7 +167,7 @@ uint32_t TRegistry::ReadInteger(std::string_view name) const {
   return result;
 }
 
-std::size_t TRegistry::ReadBinaryData(std::string_view name, void* buffer, std::size_t size) const {
+std::size_t KeyReader::ReadBinaryData(std::string_view name, void* buffer, std::size_t size) const {
   RegValue value;
   uint32_t type = 0, dataSize = 0;
   if (!QueryValueInfo(name, TextForm::Narrow, type, dataSize) ||
@@ -177,6 +191,16 @@ void TRegistry::WriteInteger(std::string_view name, uint32_t value) {
   if (!current_ || !current_->SetValue(name, kRegDword, std::string_view(data, 4))) {
     ThrowWriteFailed(name);
   }
+}
+
+bool KeyPathExists(RegistryStore& store, std::string_view path) {
+  KeyPathParts parts = ParseKeyPath(path);
+  TRegistry registry(store);
+  registry.SetRootKey(parts.root.RootKey);
+  if (parts.root.RootKey == 0 || !registry.KeyExists(parts.subPath)) return false;
+  if (!parts.valueName) return true;
+  registry.OpenKeyReadOnly(parts.subPath);
+  return registry.ValueExists(*parts.valueName);
 }
 
 }  // namespace tarnwick

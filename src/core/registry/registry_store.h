@@ -1,11 +1,12 @@
 // The registry as the program reads it: a store of keys under the five
 // predefined roots, opened by path and queried like the Windows registry API.
-// Backends: the files of a Wine prefix, an in-memory store for tests, and the
-// live Win32 registry. Names and paths are UTF-8; string data is UTF-16LE in
-// the wide form and CP932 in the narrow form, as the W and A APIs give them.
+// Each backend lives in a folder of its own below this one (wine/ for the
+// files of a Wine prefix); tests build registries in memory. Names and paths are UTF-8; string data
+// is UTF-16LE in the wide form and CP932 in the narrow form, as the W and A APIs give them.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,6 +55,14 @@ class RegistryKey {
   virtual bool ValueNames(std::vector<std::string>& names) const = 0;
   virtual bool HasSubKeys() const = 0;
 
+  // Opens a subkey by its path below this key (names separated by
+  // backslashes), as RegOpenKeyExW does on this handle; null when that fails.
+  virtual std::unique_ptr<RegistryKey> OpenSubKey(std::string_view path, uint32_t access) const = 0;
+  // True when the subkey can be opened for an existence test (kKeyExistsAccess).
+  virtual bool SubKeyExists(std::string_view path) const {
+    return OpenSubKey(path, kKeyExistsAccess) != nullptr;
+  }
+
   // Type and data size of a value, in bytes of the given form.
   virtual bool QueryValueInfo(std::string_view name, TextForm form, uint32_t& type,
                               uint32_t& size) const = 0;
@@ -92,8 +101,9 @@ class RegistryStore {
   virtual bool KeyExists(uint32_t root, std::string_view path);
 
   // Picks up changes made to the registry behind the store's back (a file
-  // rewritten on disk). Called before each export run.
-  virtual void Refresh() {}
+  // rewritten on disk). Called before each export run; a long reload calls
+  // processMessages now and then, so that the front end stays responsive.
+  virtual void Refresh(const std::function<void()>& /*processMessages*/ = {}) {}
 };
 
 // The narrow form of stored data: for types 1, 2 and 7 the whole UTF-16LE

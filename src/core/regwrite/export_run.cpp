@@ -14,7 +14,7 @@
 #include "common/key_path.h"
 #include "common/path_utils.h"
 #include "common/prompts.h"
-#include "registry/registry.h"
+#include "registry/registry_store.h"
 #include "regwrite/reg_file.h"
 #include "regwrite/reg_text.h"
 
@@ -31,7 +31,7 @@ class ExportRun {
       : context_(context),
         indices_(indices),
         option_(option),
-        writer_(context.registry, file_, context.progress, context.pump) {}
+        writer_(context.store, file_, context.progress) {}
 
   void Run();
 
@@ -41,7 +41,6 @@ class ExportRun {
   void WritePerItemFiles(const std::string& f);
   std::string ChooseItemFileName(const std::string& f, std::vector<std::string>& before) const;
   bool RegWriteItem();
-  void WriteFile(const std::string& name, bool perItem);
 
   ExportContext& context_;
   std::vector<int> indices_;
@@ -80,7 +79,7 @@ void ExportRun::Run() {
     throw TarnwickError("REGファイルの形式 (RegEditVer=" + std::to_string(option_.RegEditVer) +
                         ") が正しくありません。0、4 または 5 を指定してください。");
   }
-  context_.registry.Store().Refresh();
+  context_.store.Refresh([this] { context_.progress.ProcessMessages(); });
 
   std::string f = RegOutputFileName(context_.state.DataFileName, option_);
   file_.SetRegVersion(version);
@@ -90,7 +89,6 @@ void ExportRun::Run() {
 
   writer_.ProgressLevel =
       ProgressLevelFor(TotalKeyCount(), context_.state.MaxLevel, context_.state.ProgressOff);
-  file_.SetRegFileWritten(false);
   position_ = 0;
 
   if (option_.Separate) {
@@ -98,34 +96,16 @@ void ExportRun::Run() {
   } else {
     WriteOneFile(f);
   }
-  context_.progress.SetProgress(kProgressFinish);
-}
-
-// Opens the file, writes through body, and always closes and finishes it.
-void ExportRun::WriteFile(const std::string& name, bool perItem) {
-  file_.BackupRegFile(name);
-  file_.OpenRegFile(name);
-  try {
-    writer_.RegWriteHeader();
-    if (perItem) {
-      file_.SetRegFileWritten(RegWriteItem());
-    } else {
-      for (; position_ < static_cast<int>(indices_.size()); ++position_) {
-        if (RegWriteItem()) file_.SetRegFileWritten(true);
-      }
-    }
-  } catch (...) {
-    file_.CloseRegFile();
-    file_.FinishRegFile(name);
-    throw;
-  }
-  file_.CloseRegFile();
-  file_.FinishRegFile(name);
+  context_.progress.FinishProgress();
 }
 
 void ExportRun::WriteOneFile(const std::string& f) {
   writer_.TotalKeyCount = TotalKeyCount();
-  WriteFile(f, false);
+  file_.WriteRegFile(f, [this] {
+    for (; position_ < static_cast<int>(indices_.size()); ++position_) {
+      if (RegWriteItem()) file_.SetRegFileWritten(true);
+    }
+  });
 }
 
 void ExportRun::WritePerItemFiles(const std::string& f) {
@@ -140,8 +120,7 @@ void ExportRun::WritePerItemFiles(const std::string& f) {
       continue;
     }
     std::string g = ChooseItemFileName(f, before);
-    file_.SetRegFileWritten(false);
-    WriteFile(g, true);
+    file_.WriteRegFile(g, [this] { file_.SetRegFileWritten(RegWriteItem()); });
   }
 }
 
@@ -172,7 +151,7 @@ bool ExportRun::RegWriteItem() {
   TBackItem& item = context_.items.Items(index);
   bool written = false;
   for (std::size_t i = 0; i < item.BackupKeys.size(); ++i) {
-    if (!writer_.RegWriteKey(item.BackupKeys[i], item.Name, item.Comment, 0, static_cast<int>(i))) {
+    if (!writer_.RegWriteKey(item.BackupKeys[i], item.Name, item.Comment, static_cast<int>(i))) {
       written = true;
     }
   }
@@ -239,7 +218,8 @@ bool AskDeleteMissingItem(const TBackItem& item, PromptPort& prompts, bool windo
   return prompts.AskYesNo(text, "存在しないキー", PromptIcon::Warning) == PromptAnswer::Yes;
 }
 
-void RegWriteItems(ExportContext& context, const std::vector<int>& indices, const TOption& option) {
+ExportOutcome RegWriteItems(ExportContext& context, const std::vector<int>& indices,
+                            const TOption& option) {
   MainWindowPort* window = context.window;
   if (window) {
     window->SetBusyCursor(true);
@@ -255,12 +235,22 @@ void RegWriteItems(ExportContext& context, const std::vector<int>& indices, cons
       }
     }
   } cleanUp{context};
-  context.progress.StartProgress("書き出し中...", "REGファイル書き出し", 100);
+  ExportOutcome outcome;
   try {
+    context.progress.StartProgress("書き出し中...", "REGファイル書き出し", 100);
     ExportRun(context, indices, option).Run();
   } catch (const EProgressCanceled&) {
-    // Cancelling ends the run silently; the files are already cleaned up.
+    outcome.status = ExportStatus::Cancelled;
+  } catch (const std::exception& e) {
+    // The files are already closed and finished; what is left is to say so.
+    std::string f = RegOutputFileName(context.state.DataFileName, option);
+    outcome = {ExportStatus::Failed, e.what(), option.Separate ? ExtractFilePath(f) : f};
   }
+  return outcome;
+}
+
+std::string ExportFailureText(const ExportOutcome& outcome) {
+  return outcome.message + "\r\n書き出し先: " + outcome.target;
 }
 
 }  // namespace tarnwick

@@ -7,53 +7,43 @@
 #include <vector>
 
 #include "backitem/option.h"
-#include "regwrite/progress.h"
+#include "common/ports.h"
 
 namespace tarnwick {
 
-class BackListView;
-class PromptPort;
+class RegistryStore;
 class TBackItems;
-class TRegistry;
 struct ProgramState;
 struct TBackItem;
 
-// The progress display of a run; the finish-and-close call is SetProgress
-// with kProgressFinish.
-class ProgressDisplay : public ProgressPort {
- public:
-  virtual void StartProgress(const std::string& info, const std::string& caption, int max) = 0;
-  virtual void CloseProgress() = 0;
-};
-
-inline constexpr int kProgressFinish = -3;
-
-// What the run needs of the main window. None in batch mode, where the window
-// is never shown.
-class MainWindowPort {
- public:
-  virtual ~MainWindowPort() = default;
-  virtual bool IsVisible() const = 0;
-  // Enables or disables every action (only while the progress display is off).
-  virtual void SetActionsEnabled(bool enabled) = 0;
-  virtual void SetBusyCursor(bool busy) = 0;
-  virtual BackListView* ListView() = 0;
-};
-
+// What a run works on and whom it tells.
 struct ExportContext {
   ProgramState& state;
   TBackItems& items;
-  TRegistry& registry;
+  RegistryStore& store;  // the run reads through accessors of its own
   PromptPort& prompts;
-  ProgressDisplay& progress;
-  MessagePump& pump;
-  MainWindowPort* window = nullptr;
+  ProgressPort& progress;
+  MainWindowPort* window = nullptr;  // none in batch mode
 };
 
-// Exports the items at the given (ascending) indices with a copy of option.
-// Errors other than cancellation reach the caller after the clean-up;
-// cancellation ends the run silently.
-void RegWriteItems(ExportContext& context, const std::vector<int>& indices, const TOption& option);
+enum class ExportStatus { Completed, Cancelled, Failed };
+
+struct ExportOutcome {
+  ExportStatus status = ExportStatus::Completed;
+  std::string message;  // when Failed: what went wrong
+  std::string target;   // when Failed: the REG file, or the folder of per-item files
+};
+
+// The export: writes the items at the given (ascending) indices with a copy
+// of option, to one REG file or one per item, and settles the items whose
+// keys are all missing. Every file is closed and finished before it returns;
+// items deleted or marked before a failure stay so. Never throws for what
+// the run meets (registry, file, cap, cancel): that is the outcome.
+ExportOutcome RegWriteItems(ExportContext& context, const std::vector<int>& indices,
+                            const TOption& option);
+
+// A failed run as the error box shows it: the message and where it wrote.
+std::string ExportFailureText(const ExportOutcome& outcome);
 
 // How deep keys count for progress: fewer levels the more key paths a run has.
 unsigned ProgressLevelFor(int totalKeyCount, int maxLevel, bool progressOff);

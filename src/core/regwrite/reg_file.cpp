@@ -13,6 +13,9 @@
 
 namespace tarnwick {
 
+RegOutputFile::RegOutputFile(uint32_t sizeCap)
+    : sizeCap_(sizeCap), buffer_(std::make_unique<char[]>(kRegFileBufferSize)) {}
+
 RegOutputFile::~RegOutputFile() {
   if (fd_ >= 0) close(fd_);
 }
@@ -66,7 +69,7 @@ void RegOutputFile::WriteRegLine(std::u16string_view line) {
     bytes = line.size() * 2 + 4;
   }
   writtenBytes_ += static_cast<uint32_t>(bytes);
-  if (writtenBytes_ > kRegFileSizeCap) {
+  if (writtenBytes_ > sizeCap_) {
     throw ERegFileTooLarge("REGファイルが100Miバイトを超えたので、書き出しを中止します");
   }
 }
@@ -74,7 +77,7 @@ void RegOutputFile::WriteRegLine(std::u16string_view line) {
 void RegOutputFile::Append(const char* bytes, std::size_t n) {
   while (n > 0) {
     std::size_t chunk = std::min(n, kRegFileBufferSize - used_);
-    std::memcpy(buffer_ + used_, bytes, chunk);
+    std::memcpy(buffer_.get() + used_, bytes, chunk);
     used_ += chunk;
     bytes += chunk;
     n -= chunk;
@@ -85,7 +88,7 @@ void RegOutputFile::Append(const char* bytes, std::size_t n) {
 void RegOutputFile::Flush() {
   std::size_t done = 0;
   while (done < used_) {
-    ssize_t n = write(fd_, buffer_ + done, used_ - done);
+    ssize_t n = write(fd_, buffer_.get() + done, used_ - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       int error = n < 0 ? errno : ENOSPC;
@@ -125,6 +128,22 @@ void RegOutputFile::FinishRegFile(const std::string& f) {
     }
     DeleteFile(RotationName(f));
   }
+}
+
+void RegOutputFile::WriteRegFile(const std::string& f, const std::function<void()>& writeKeys) {
+  regFileWritten_ = false;
+  BackupRegFile(f);
+  OpenRegFile(f);
+  try {
+    RegWriteHeader();
+    writeKeys();
+  } catch (...) {
+    CloseRegFile();
+    FinishRegFile(f);
+    throw;
+  }
+  CloseRegFile();
+  FinishRegFile(f);
 }
 
 }  // namespace tarnwick

@@ -1,21 +1,25 @@
 // A REG output file: created or truncated, written line by line through a
-// 1024-byte buffer in the file's encoding (REGEDIT4 in CP932, version 5 in
+// buffer in the file's encoding (REGEDIT4 in CP932, version 5 in
 // UTF-16LE after a byte-order mark), capped at 100 MiB, with one backup copy
 // of the file it replaces that is put back when the run writes no key.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace tarnwick {
 
 inline constexpr uint32_t kRegFileSizeCap = 104857600;  // 100 MiB
-inline constexpr std::size_t kRegFileBufferSize = 1024;
+// Large enough that writing costs little next to building the text.
+inline constexpr std::size_t kRegFileBufferSize = 64 * 1024;
 
 class RegOutputFile {
  public:
-  RegOutputFile() = default;
+  // sizeCap: the largest file written in full; the line that passes it ends the file.
+  explicit RegOutputFile(uint32_t sizeCap = kRegFileSizeCap);
   ~RegOutputFile();  // closes quietly if still open
   RegOutputFile(const RegOutputFile&) = delete;
   RegOutputFile& operator=(const RegOutputFile&) = delete;
@@ -51,17 +55,23 @@ class RegOutputFile {
   // the rotation file.
   void FinishRegFile(const std::string& f);
 
+  // The whole life of one file: back up, open, write the header, run
+  // writeKeys (which sets RegFileWritten as key paths land), and then, also
+  // when writeKeys throws, close and finish. RegFileWritten starts false.
+  void WriteRegFile(const std::string& f, const std::function<void()>& writeKeys);
+
  private:
   void Append(const char* bytes, std::size_t n);
   void Flush();
 
+  uint32_t sizeCap_;
   int regVersion_ = 5;
   bool createBackup_ = false;
   bool regFileWritten_ = false;
   uint32_t writtenBytes_ = 0;
   int fd_ = -1;
   std::size_t used_ = 0;
-  char buffer_[kRegFileBufferSize];
+  std::unique_ptr<char[]> buffer_;
   std::string encoded_;  // the current line in the file's encoding
 };
 

@@ -4,9 +4,9 @@
 
 #include "common/errors.h"
 #include "common/key_path.h"
+#include "common/ports.h"
 #include "common/text_codec.h"
 #include "registry/registry.h"
-#include "regwrite/progress.h"
 #include "regwrite/reg_file.h"
 
 namespace tarnwick {
@@ -27,16 +27,6 @@ struct HexTable {
   }
 };
 constexpr HexTable kHex;
-
-// Closes the accessor's current key when a write or a cancel unwinds.
-class CurrentKeyCloser {
- public:
-  explicit CurrentKeyCloser(TRegistry& registry) : registry_(registry) {}
-  ~CurrentKeyCloser() { registry_.CloseKey(); }
-
- private:
-  TRegistry& registry_;
-};
 
 void AppendAscii(std::u16string& out, std::string_view ascii) {
   for (char c : ascii) out.push_back(static_cast<unsigned char>(c));
@@ -75,22 +65,14 @@ void AppendEscapedRegString(std::u16string& out, std::u16string_view text, int r
   }
 }
 
-std::u16string EscapeRegString(std::u16string_view text, int regVersion) {
-  std::u16string out;
-  out.reserve(text.size() + 8);
-  AppendEscapedRegString(out, text, regVersion);
-  return out;
-}
-
 int RoundPercent(double percent) {
   if (!(percent > 0)) return 0;  // also catches NaN
   if (percent > 100) return 100;
   return static_cast<int>(std::nearbyint(percent));  // the default rounding mode: ties to even
 }
 
-RegWriter::RegWriter(TRegistry& registry, RegOutputFile& file, ProgressPort& progress,
-                     MessagePump& pump)
-    : registry_(registry), file_(file), progress_(progress), pump_(pump) {}
+RegWriter::RegWriter(RegistryStore& store, RegOutputFile& file, ProgressPort& progress)
+    : store_(store), file_(file), progress_(progress) {}
 
 int RegWriter::RegVersion() const {
   return file_.RegVersion();
@@ -100,14 +82,15 @@ void RegWriter::RegWriteHeader() {
   file_.RegWriteHeader();
 }
 
-void RegWriter::CountKeys(const std::string& relPath, unsigned level) {
-  if (level >= ProgressLevel) return;
+void RegWriter::CountKeys(const RegistryKey& key, unsigned level, bool subKeysReachable) {
+  progress_.ProcessMessages();
   std::vector<std::string> names;
-  registry_.OpenKeyReadOnly(relPath);
-  registry_.GetKeyNames(names);
-  registry_.CloseKey();
+  KeyReader(&key).GetKeyNames(names);
   KeyCount += static_cast<int>(names.size());
-  for (const std::string& name : names) CountKeys(relPath + "\\" + name, level + 1);
+  if (!subKeysReachable || level + 1 >= ProgressLevel) return;
+  for (const std::string& name : names) {
+    if (auto subkey = OpenSubKeyReadOnly(key, name)) CountKeys(*subkey, level + 1, true);
+  }
 }
 
 void RegWriter::AddKeyProgress() {
@@ -116,86 +99,90 @@ void RegWriter::AddKeyProgress() {
       100.0 / (TotalKeyCount > 0 ? TotalKeyCount : 1) / (KeyCount > 0 ? KeyCount : 1);
 }
 
+void RegWriter::MissingKeyProgress(unsigned depth) {
+  if (depth <= ProgressLevel) AddKeyProgress();
+  progress_.SetProgress(RoundPercent(ProgressPercent));
+}
+
 bool RegWriter::RegWriteKey(const std::string& keyPath, const std::string& itemName,
-                            const std::string& itemComment, unsigned depth, int keyIndex) {
-  pump_.ProcessMessages();
+                            const std::string& itemComment, int keyIndex) {
+  progress_.ProcessMessages();
+  const KeyPathParts path = ParseKeyPath(keyPath);
+  const uint32_t root = path.root.RootKey;
+  // Below a path that ends in a backslash every subkey path has an empty
+  // name in it, which no registry opens.
+  const bool subKeysReachable = path.subPath.empty() || path.subPath.back() != '\\';
+  keyName_.clear();
+  AppendUtf8AsUtf16(keyName_, path.keyName);
 
-  const std::string& fullPath = keyPath;
-  std::string relPath = keyPath;
-  RemoveRootName(relPath);
-  bool singleValue = false;
-  std::string valueName;
-  if (depth == 0 && ValueSeparatorPos(relPath) > 0) {
-    singleValue = true;
-    valueName = KeyPathValueName(relPath);
-    RemoveValueName(relPath);
+  KeyCount = 1;
+  if (!path.valueName && ProgressLevel > 0 && root != 0) {
+    if (auto key = OpenKeyReadOnly(store_, root, path.subPath)) {
+      CountKeys(*key, 0, subKeysReachable);
+    }
   }
 
-  TRegRootKey root;
-  FindRootKey(fullPath, root);
-  registry_.SetRootKey(root.RootKey);
-
-  std::u16string keyName = Utf8ToUtf16(root.LongName);
-  if (fullPath.find('\\') != std::string::npos) keyName.push_back(u'\\');
-  AppendUtf8AsUtf16(keyName, relPath);
-
-  if (depth == 0) {
-    KeyCount = 1;
-    if (!singleValue) CountKeys(relPath, 0);
-  }
-
-  CurrentKeyCloser closer(registry_);
-  bool missing = !registry_.KeyExists(relPath);
-  if (!missing && singleValue) {
-    registry_.OpenKeyReadOnly(relPath);
-    missing = !registry_.ValueExists(valueName);
-    registry_.CloseKey();
-  }
+  std::unique_ptr<RegistryKey> key;
+  bool missing = root == 0 || !store_.KeyExists(root, path.subPath);
+  if (!missing) key = OpenKeyReadOnly(store_, root, path.subPath);
+  if (!missing && path.valueName) missing = !KeyReader(key.get()).ValueExists(*path.valueName);
   if (missing) {
-    if (depth <= ProgressLevel) AddKeyProgress();
-    progress_.SetProgress(RoundPercent(ProgressPercent));
+    MissingKeyProgress(0);
     return true;
   }
 
-  if (depth == 0) {
-    if (Options.AddComment && keyIndex == 0) {
-      file_.WriteRegLine(u"; " + Utf8ToUtf16(ItemCaption(itemName, itemComment)));
-    }
-    if (Options.FullRestore && !singleValue) file_.WriteRegLine(u"[-" + keyName + u"]\r\n");
+  if (Options.AddComment && keyIndex == 0) {
+    file_.WriteRegLine(u"; " + Utf8ToUtf16(ItemCaption(itemName, itemComment)));
   }
-  file_.WriteRegLine(u"[" + keyName + u"]");
+  if (Options.FullRestore && !path.valueName) file_.WriteRegLine(u"[-" + keyName_ + u"]\r\n");
+  WriteKey(key.get(), 0, path.valueName ? &*path.valueName : nullptr, subKeysReachable);
+  return false;
+}
 
-  registry_.OpenKeyReadOnly(relPath);
+// Writes the key named by keyName_ (its values, or the one value), then its
+// subkeys depth first, each through a handle opened below this one.
+void RegWriter::WriteKey(const RegistryKey* key, unsigned depth, const std::string* singleValue,
+                         bool subKeysReachable) {
+  file_.WriteRegLine(u"[" + keyName_ + u"]");
+  KeyReader reader(key);
   std::vector<std::string> names;
   if (singleValue) {
-    names.push_back(valueName);
+    names.push_back(*singleValue);
   } else {
-    registry_.GetValueNames(names);
+    reader.GetValueNames(names);
   }
   for (const std::string& name : names) {
-    WriteValueLine(name);
+    WriteValueLine(key, name);
     progress_.CheckCancel();
   }
-  // The same open lists the subkeys; the key is closed before any recursion.
   names.clear();
-  if (!singleValue) registry_.GetKeyNames(names);
-  registry_.CloseKey();
+  if (!singleValue) reader.GetKeyNames(names);
   file_.WriteRegLine(u"");
 
   if (depth <= ProgressLevel) {
     AddKeyProgress();
     progress_.SetProgress(RoundPercent(ProgressPercent));
   }
+  const std::size_t nameLength = keyName_.size();
   for (const std::string& name : names) {
-    RegWriteKey(fullPath + "\\" + name, std::string(), std::string(), depth + 1, keyIndex);
+    progress_.ProcessMessages();
+    keyName_.resize(nameLength);
+    keyName_.push_back(u'\\');
+    AppendUtf8AsUtf16(keyName_, name);
+    if (!subKeysReachable || !key->SubKeyExists(name)) {
+      MissingKeyProgress(depth + 1);
+      continue;
+    }
+    WriteKey(OpenSubKeyReadOnly(*key, name).get(), depth + 1, nullptr, true);
   }
-  return false;
+  keyName_.resize(nameLength);
 }
 
 // Builds and writes the line of one value. A value that can no longer be read
 // (it vanished after the key was listed) is left out rather than written with
 // data that was never read.
-void RegWriter::WriteValueLine(const std::string& name) {
+void RegWriter::WriteValueLine(const RegistryKey* key, const std::string& name) {
+  const KeyReader reader(key);
   const int version = RegVersion();
   line_.clear();
   if (name.empty()) {
@@ -206,17 +193,20 @@ void RegWriter::WriteValueLine(const std::string& name) {
     line_ += u"\"=";
   }
 
-  switch (registry_.GetDataType(name)) {
+  switch (reader.GetDataType(name)) {
     case TRegDataType::rdString: {
-      if (version == 5 && Options.NewLineImport && HasLineBreak(registry_.ReadString(name))) {
-        if (!AppendHexForm(name)) return;
+      if (version == 5 && Options.NewLineImport && HasLineBreak(reader.ReadString(name))) {
+        if (!AppendHexForm(key, name)) return;
         break;
       }
       std::u16string text;
       if (WideReads()) {
-        if (!ReadWideString(name, text)) return;
+        uint32_t type = 0;
+        std::string data;
+        if (!ReadRaw(key, name, type, data)) return;
+        text = WideTextUpToNul(data);
       } else {
-        text = Utf8ToUtf16(registry_.ReadString(name));
+        text = Utf8ToUtf16(reader.ReadString(name));
       }
       line_.push_back(u'"');
       AppendEscapedRegString(line_, text, version);
@@ -226,12 +216,12 @@ void RegWriter::WriteValueLine(const std::string& name) {
     case TRegDataType::rdInteger: {
       uint32_t value = 0;
       try {
-        value = registry_.ReadInteger(name);
+        value = reader.ReadInteger(name);
       } catch (const ERegistryException&) {
         uint32_t type = 0, size = 0;
         TextForm form = WideReads() ? TextForm::Wide : TextForm::Narrow;
-        if (!registry_.QueryValueInfo(name, form, type, size) || size <= 4) throw;
-        if (!AppendHexForm(name)) return;
+        if (!reader.QueryValueInfo(name, form, type, size) || size <= 4) throw;
+        if (!AppendHexForm(key, name)) return;
         break;
       }
       line_ += u"dword:";
@@ -239,39 +229,32 @@ void RegWriter::WriteValueLine(const std::string& name) {
       break;
     }
     default:
-      if (!AppendHexForm(name)) return;
+      if (!AppendHexForm(key, name)) return;
       break;
   }
   file_.WriteRegLine(line_);
 }
 
-bool RegWriter::ReadRaw(const std::string& name, uint32_t& type, std::string& data) const {
+bool RegWriter::ReadRaw(const RegistryKey* key, const std::string& name, uint32_t& type,
+                        std::string& data) const {
+  const KeyReader reader(key);
   TextForm form = WideReads() ? TextForm::Wide : TextForm::Narrow;
   uint32_t size = 0;
   RegValue value;
-  if (!registry_.QueryValueInfo(name, form, type, size) ||
-      !registry_.QueryValue(name, form, size, value)) {
+  if (!reader.QueryValueInfo(name, form, type, size) ||
+      !reader.QueryValue(name, form, size, value)) {
     return false;
   }
   data = std::move(value.data);
   return true;
 }
 
-// The text of a string read in the wide form: up to its first zero unit.
-bool RegWriter::ReadWideString(const std::string& name, std::u16string& text) const {
-  uint32_t type = 0;
-  std::string data;
-  if (!ReadRaw(name, type, data)) return false;
-  text = WideTextUpToNul(data);
-  return true;
-}
-
 // Appends the hex form of a value's raw data to line_, writing full lines as
 // it wraps; false when the value cannot be read.
-bool RegWriter::AppendHexForm(const std::string& name) {
+bool RegWriter::AppendHexForm(const RegistryKey* key, const std::string& name) {
   uint32_t type = 0;
   std::string data;
-  if (!ReadRaw(name, type, data)) return false;
+  if (!ReadRaw(key, name, type, data)) return false;
   const int version = RegVersion();
   if (!WideReads() && version == 5 && IsStringType(type)) {
     data = Utf16ToLeBytes(Cp932ToUtf16(data));

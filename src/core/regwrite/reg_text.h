@@ -10,10 +10,11 @@
 
 namespace tarnwick {
 
-class MessagePump;
 class ProgressPort;
 class RegOutputFile;
-class TRegistry;
+class RegistryKey;
+class RegistryStore;
+struct KeyPathParts;
 
 // The export settings that shape the text.
 struct RegTextOptions {
@@ -24,15 +25,15 @@ struct RegTextOptions {
 
 // "[name]" or "[name - comment]".
 std::string ItemCaption(std::string_view name, std::string_view comment);
-// Escapes a value name or string data for REG text of the given version.
-std::u16string EscapeRegString(std::u16string_view text, int regVersion);
+// Appends a value name or string data, escaped for REG text of the given version.
 void AppendEscapedRegString(std::u16string& out, std::u16string_view text, int regVersion);
 // The percentage as shown: rounded to the nearest integer, ties to even.
 int RoundPercent(double percent);
 
 class RegWriter {
  public:
-  RegWriter(TRegistry& registry, RegOutputFile& file, ProgressPort& progress, MessagePump& pump);
+  // Reads through keys of its own, opened from the store.
+  RegWriter(RegistryStore& store, RegOutputFile& file, ProgressPort& progress);
 
   // Settings of the run. RegVersion comes from the output file.
   RegTextOptions Options;
@@ -48,28 +49,29 @@ class RegWriter {
   int TotalKeyCount = 1;       // key paths over all items of the run
 
   void RegWriteHeader();
-  // Writes one key path; Depth 0 for an item's key paths, KeyIndex the key
-  // path's index within its item. Returns true when the key path was missing
-  // and nothing was written.
+  // Writes one key path of an item, KeyIndex being its index within the item.
+  // Returns true when the key path was missing and nothing was written.
   bool RegWriteKey(const std::string& keyPath, const std::string& itemName,
-                   const std::string& itemComment, unsigned depth, int keyIndex);
-  // Counts the keys below relPath down to ProgressLevel into KeyCount.
-  void CountKeys(const std::string& relPath, unsigned level);
+                   const std::string& itemComment, int keyIndex);
 
  private:
   int RegVersion() const;
   bool WideReads() const { return RegVersion() == 5 && UnicodeRegistry; }
+  void CountKeys(const RegistryKey& key, unsigned level, bool subKeysReachable);
   void AddKeyProgress();
-  void WriteValueLine(const std::string& name);
-  bool ReadRaw(const std::string& name, uint32_t& type, std::string& data) const;
-  bool AppendHexForm(const std::string& name);
-  bool ReadWideString(const std::string& name, std::u16string& text) const;
+  void MissingKeyProgress(unsigned depth);
+  void WriteKey(const RegistryKey* key, unsigned depth, const std::string* singleValue,
+                bool subKeysReachable);
+  void WriteValueLine(const RegistryKey* key, const std::string& name);
+  bool ReadRaw(const RegistryKey* key, const std::string& name, uint32_t& type,
+               std::string& data) const;
+  bool AppendHexForm(const RegistryKey* key, const std::string& name);
 
-  TRegistry& registry_;
+  RegistryStore& store_;
   RegOutputFile& file_;
   ProgressPort& progress_;
-  MessagePump& pump_;
-  std::u16string line_;  // the line being built, reused
+  std::u16string keyName_;  // the key being written, as its line names it
+  std::u16string line_;     // the line being built, reused
 };
 
 }  // namespace tarnwick

@@ -1,4 +1,4 @@
-#include "registry/wine_user_writer.h"
+#include "registry/wine/wine_user_writer.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "common/file_ops.h"
-#include "registry/wine_key.h"
-#include "registry/wine_reg_patch.h"
-#include "registry/wine_reg_writer.h"
-#include "registry/wine_server_check.h"
+#include "registry/wine/wine_key.h"
+#include "registry/wine/wine_reg_patch.h"
+#include "registry/wine/wine_reg_writer.h"
+#include "registry/wine/wine_server_check.h"
 
 namespace tarnwick {
 namespace {

@@ -1,4 +1,4 @@
-#include "registry/wine_reg_text.h"
+#include "registry/wine/wine_reg_text.h"
 
 #include <array>
 

@@ -1,9 +1,9 @@
-#include "registry/wine_reg_parser.h"
+#include "registry/wine/wine_reg_parser.h"
 
 #include <bit>
 #include <cstring>
 
-#include "registry/wine_reg_text.h"
+#include "registry/wine/wine_reg_text.h"
 
 namespace tarnwick {
 namespace {
@@ -34,9 +34,11 @@ bool StartsWith(const char* p, const char* end, std::string_view prefix) {
          std::memcmp(p, prefix.data(), prefix.size()) == 0;
 }
 
+constexpr std::size_t kKeysPerIdleCall = 4096;
+
 class Parser {
  public:
-  explicit Parser(std::string_view text) : text_(text) {}
+  Parser(std::string_view text, const std::function<void()>& idle) : text_(text), idle_(idle) {}
 
   WineRegFile Run() {
     file_.valid = ReadLines();
@@ -54,6 +56,7 @@ class Parser {
       switch (*p) {
         case '[':
           KeyLine(p + 1);
+          if (idle_ && file_.keyLines % kKeysPerIdleCall == 0) idle_();
           break;
         case '@':
         case '"':
@@ -261,12 +264,13 @@ class Parser {
   std::vector<WineKey*> chain_;  // the keys of the last key path, one per level
   std::vector<char16_t> scratch_;
   std::u16string folded_;
+  const std::function<void()>& idle_;
 };
 
 }  // namespace
 
-WineRegFile ParseWineRegistry(std::string_view text) {
-  return Parser(text).Run();
+WineRegFile ParseWineRegistry(std::string_view text, const std::function<void()>& idle) {
+  return Parser(text, idle).Run();
 }
 
 }  // namespace tarnwick

@@ -1,4 +1,4 @@
-#include "registry/wine_key.h"
+#include "registry/wine/wine_key.h"
 
 #include <algorithm>
 #include <unordered_map>

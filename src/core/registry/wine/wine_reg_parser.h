@@ -5,11 +5,12 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
 
-#include "registry/wine_key.h"
+#include "registry/wine/wine_key.h"
 
 namespace tarnwick {
 
@@ -44,7 +45,8 @@ inline constexpr std::size_t kWineMaxKeyDepth = 512;
 inline constexpr std::size_t kMaxKeyNameUnits = 256;
 inline constexpr std::size_t kMaxValueNameUnits = 16383;
 
-// Parses the whole text of a file. Never throws except std::bad_alloc.
-WineRegFile ParseWineRegistry(std::string_view text);
+// Parses the whole text of a file. Never throws except std::bad_alloc (and
+// what idle throws); idle, when given, is called every few thousand keys.
+WineRegFile ParseWineRegistry(std::string_view text, const std::function<void()>& idle = {});
 
 }  // namespace tarnwick

@@ -1,4 +1,4 @@
-#include "registry/wine_reg_writer.h"
+#include "registry/wine/wine_reg_writer.h"
 
 #include <chrono>
 #include <cstdio>

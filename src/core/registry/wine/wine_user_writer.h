@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "registry/wine_reg_parser.h"
+#include "registry/wine/wine_reg_parser.h"
 
 namespace tarnwick {
 

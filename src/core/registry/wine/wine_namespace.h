@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "registry/wine_key.h"
+#include "registry/wine/wine_key.h"
 
 namespace tarnwick {
 
@@ -35,6 +35,8 @@ class WineNamespace {
   // links on the way and a link at the end. Null when a key is missing, a link
   // is broken, or links nest too deep or are too many.
   const WineKey* Open(std::span<const std::u16string> folded) const;
+  // The same, for a path below a key of this tree that was opened before.
+  const WineKey* OpenBelow(const WineKey& key, std::span<const std::u16string> folded) const;
 
  private:
   const WineKey* Walk(const WineKey* key, std::span<const std::u16string> folded, int depth,

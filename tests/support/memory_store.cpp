@@ -1,4 +1,4 @@
-#include "registry/memory_store.h"
+#include "memory_store.h"
 
 #include <algorithm>
 
@@ -30,6 +30,18 @@ struct MemoryStore::Node {
       if (CompareFoldedUpper(child->wideName, wide) == 0) return child.get();
     }
     return nullptr;
+  }
+
+  // The key at a path below this one; null when it is missing or vanished.
+  Node* Below(std::string_view path) {
+    std::vector<std::string_view> parts;
+    if (!SplitKeyPath(path, parts)) return nullptr;
+    Node* node = this;
+    for (std::string_view part : parts) {
+      node = node->Child(part);
+      if (!node || node->vanished) return nullptr;
+    }
+    return node;
   }
 
   Node* AddChild(std::string_view childName) {
@@ -87,6 +99,13 @@ class MemoryKey : public RegistryKey {
 
   bool HasSubKeys() const override { return !node_.children.empty(); }
 
+  std::unique_ptr<RegistryKey> OpenSubKey(std::string_view path, uint32_t) const override {
+    MemoryStore::Node* node = node_.Below(path);
+    if (!node || node->unreadable) return nullptr;
+    return std::make_unique<MemoryKey>(*node, nullptr);
+  }
+  bool SubKeyExists(std::string_view path) const override { return node_.Below(path) != nullptr; }
+
   bool QueryValueInfo(std::string_view name, TextForm form, uint32_t& type,
                       uint32_t& size) const override {
     const auto* v = node_.FindValue(name);
@@ -136,14 +155,7 @@ MemoryStore::~MemoryStore() = default;
 
 MemoryStore::Node* MemoryStore::Find(uint32_t root, std::string_view path) const {
   auto it = roots_.find(root);
-  std::vector<std::string_view> parts;
-  if (it == roots_.end() || !SplitKeyPath(path, parts)) return nullptr;
-  Node* node = it->second.get();
-  for (std::string_view part : parts) {
-    node = node->Child(part);
-    if (!node || node->vanished) return nullptr;
-  }
-  return node;
+  return it == roots_.end() ? nullptr : it->second->Below(path);
 }
 
 MemoryStore::Node* MemoryStore::Create(std::string_view keyPath) {

@@ -1,4 +1,4 @@
-#include "common/update_check.h"
+#include "backitem/update_check.h"
 
 #include "common/key_path.h"
 #include "registry/registry.h"

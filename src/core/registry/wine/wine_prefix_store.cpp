@@ -1,4 +1,4 @@
-#include "registry/wine_prefix_store.h"
+#include "registry/wine/wine_prefix_store.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,9 +11,9 @@
 #include "common/errors.h"
 #include "common/key_path.h"
 #include "common/text_codec.h"
-#include "registry/wine_namespace.h"
-#include "registry/wine_reg_parser.h"
-#include "registry/wine_user_writer.h"
+#include "registry/wine/wine_namespace.h"
+#include "registry/wine/wine_reg_parser.h"
+#include "registry/wine/wine_user_writer.h"
 
 namespace tarnwick {
 namespace {
@@ -77,9 +77,18 @@ void ReadRegistryFile(const std::string& path, std::string& text, FileStamp& sta
   if (!ok) ThrowUnreadable(path);
 }
 
+// Folded names of a path relative to a root or a key; false when it is invalid.
+bool FoldKeyPath(std::string_view path, std::vector<std::u16string>& folded) {
+  std::vector<std::string_view> names;
+  if (!SplitKeyPath(path, names)) return false;
+  for (std::string_view name : names) folded.push_back(FoldName(Utf8ToUtf16(name)));
+  return true;
+}
+
 class WineRegistryKey final : public RegistryKey {
  public:
-  explicit WineRegistryKey(std::shared_ptr<const WineKey> key) : key_(std::move(key)) {}
+  WineRegistryKey(std::shared_ptr<const WineNamespace> registry, const WineKey& key)
+      : registry_(std::move(registry)), key_(&key) {}
 
   bool SubKeyNames(std::vector<std::string>& names) const override {
     for (const auto& subkey : key_->SubKeys()) names.push_back(subkey->Name());
@@ -92,6 +101,13 @@ class WineRegistryKey final : public RegistryKey {
   }
 
   bool HasSubKeys() const override { return !key_->SubKeys().empty(); }
+
+  std::unique_ptr<RegistryKey> OpenSubKey(std::string_view path, uint32_t) const override {
+    std::vector<std::u16string> folded;
+    if (!FoldKeyPath(path, folded)) return nullptr;
+    const WineKey* key = registry_->OpenBelow(*key_, folded);
+    return key ? std::make_unique<WineRegistryKey>(registry_, *key) : nullptr;
+  }
 
   bool QueryValueInfo(std::string_view name, TextForm form, uint32_t& type,
                       uint32_t& size) const override {
@@ -134,7 +150,8 @@ class WineRegistryKey final : public RegistryKey {
     return narrow_;
   }
 
-  std::shared_ptr<const WineKey> key_;  // shares the ownership of the whole tree
+  std::shared_ptr<const WineNamespace> registry_;  // keeps the whole tree alive
+  const WineKey* key_;
   mutable std::string lastName_;
   mutable const WineValue* lastValue_ = nullptr;
   mutable std::string narrow_;
@@ -176,10 +193,12 @@ struct WinePrefixStore::State {
   std::string lastPath;
   const WineKey* lastKey = nullptr;
 
-  static std::unique_ptr<State> Load(const std::string& dir);
+  static std::unique_ptr<State> Load(const std::string& dir,
+                                     const std::function<void()>& processMessages = {});
 };
 
-std::unique_ptr<WinePrefixStore::State> WinePrefixStore::State::Load(const std::string& dir) {
+std::unique_ptr<WinePrefixStore::State> WinePrefixStore::State::Load(
+    const std::string& dir, const std::function<void()>& processMessages) {
   struct stat st;
   if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     throw ERegistrySourceError("Wine のプレフィックス フォルダーが見つかりません: " + dir);
@@ -198,7 +217,7 @@ std::unique_ptr<WinePrefixStore::State> WinePrefixStore::State::Load(const std::
   WineArch arch = WineArch::Unknown;
   for (std::size_t i = 0; i < kFileNames.size(); ++i) {
     if (state->stamps[i].error != 0) continue;
-    WineRegFile file = ParseWineRegistry(texts[i]);
+    WineRegFile file = ParseWineRegistry(texts[i], processMessages);
     // wineserver keeps the first architecture it reads and refuses a file
     // naming another one.
     bool archClash =
@@ -229,25 +248,23 @@ std::unique_ptr<RegistryKey> WinePrefixStore::OpenKey(uint32_t root, std::string
     key = state_->lastKey;
   } else {
     std::vector<std::u16string> folded;
-    std::vector<std::string_view> names;
-    if (!RootPath(root, folded) || !SplitKeyPath(path, names)) return nullptr;
-    for (std::string_view name : names) folded.push_back(FoldName(Utf8ToUtf16(name)));
+    if (!RootPath(root, folded) || !FoldKeyPath(path, folded)) return nullptr;
     key = state_->registry->Open(folded);
     if (!key) return nullptr;
     state_->lastRoot = root;
     state_->lastPath.assign(path);
     state_->lastKey = key;
   }
-  return std::make_unique<WineRegistryKey>(std::shared_ptr<const WineKey>(state_->registry, key));
+  return std::make_unique<WineRegistryKey>(state_->registry, *key);
 }
 
-void WinePrefixStore::Refresh() {
+void WinePrefixStore::Refresh(const std::function<void()>& processMessages) {
   written_ = false;
   bool changed = false;
   for (std::size_t i = 0; i < kFileNames.size() && !changed; ++i) {
     changed = !(FileStamp::Of(prefixDir_ + "/" + kFileNames[i]) == state_->stamps[i]);
   }
-  if (changed) state_ = State::Load(prefixDir_);  // on failure the old tree stays
+  if (changed) state_ = State::Load(prefixDir_, processMessages);  // on failure the old tree stays
 }
 
 void WinePrefixStore::CatchUp() {
@@ -277,6 +294,9 @@ class WinePrefixStore::WriteKey final : public RegistryKey {
   bool HasSubKeys() const override {
     auto key = Open();
     return key && key->HasSubKeys();
+  }
+  std::unique_ptr<RegistryKey> OpenSubKey(std::string_view path, uint32_t access) const override {
+    return store_.OpenKey(root_, path_ + "\\" + std::string(path), access);
   }
   bool QueryValueInfo(std::string_view name, TextForm form, uint32_t& type,
                       uint32_t& size) const override {

@@ -1,11 +1,11 @@
-#include "registry/wine_reg_patch.h"
+#include "registry/wine/wine_reg_patch.h"
 
 #include <cstring>
 #include <vector>
 
-#include "registry/wine_key.h"
-#include "registry/wine_reg_parser.h"
-#include "registry/wine_reg_text.h"
+#include "registry/wine/wine_key.h"
+#include "registry/wine/wine_reg_parser.h"
+#include "registry/wine/wine_reg_text.h"
 
 namespace tarnwick {
 namespace {

@@ -1,4 +1,4 @@
-#include "registry/wine_namespace.h"
+#include "registry/wine/wine_namespace.h"
 
 #include "common/text_codec.h"
 
@@ -37,6 +37,12 @@ WineNamespace::WineNamespace(std::unique_ptr<WineKey> machine, std::unique_ptr<W
 const WineKey* WineNamespace::Open(std::span<const std::u16string> folded) const {
   int follows = 0;
   return Walk(top_.get(), folded, 0, follows);
+}
+
+const WineKey* WineNamespace::OpenBelow(const WineKey& key,
+                                        std::span<const std::u16string> folded) const {
+  int follows = 0;
+  return Walk(&key, folded, 0, follows);
 }
 
 const WineKey* WineNamespace::Walk(const WineKey* key, std::span<const std::u16string> folded,

@@ -24,8 +24,6 @@ class WinePrefixStore : public RegistryStore {
   explicit WinePrefixStore(std::string prefixDir);
   ~WinePrefixStore() override;
 
-  const std::string& PrefixDir() const { return prefixDir_; }
-
   // Every key that exists opens, whatever the access asked for. An open key
   // shares the tree it was opened in: it stays valid after Refresh() but goes
   // on showing the data of before the reload.
@@ -34,7 +32,7 @@ class WinePrefixStore : public RegistryStore {
   // Reloads the files when one changed on disk since it was read (wineserver
   // saves every 30 seconds). Throws like the constructor, and then keeps the
   // data it had.
-  void Refresh() override;
+  void Refresh(const std::function<void()>& processMessages = {}) override;
 
   // Keys of HKCU, or of HKU\S-1-5-21-0-0-0-1000, the same branch; other
   // roots fail. Reads through the key see its writes; it must not outlive

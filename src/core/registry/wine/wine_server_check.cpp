@@ -1,4 +1,4 @@
-#include "registry/wine_server_check.h"
+#include "registry/wine/wine_server_check.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,0 +1,63 @@
+#include "console/batch_export.h"
+
+#include "backitem/data_file.h"
+#include "common/errors.h"
+#include "common/prompts.h"
+#include "regwrite/export_run.h"
+
+namespace tarnwick {
+namespace {
+
+// A cancel signal that came during start-up: nothing is exported.
+bool CancelledBeforeTheRun(ProgressPort& progress) {
+  try {
+    progress.CheckCancel();
+    return false;
+  } catch (const EProgressCanceled&) {
+    return true;
+  }
+}
+
+}  // namespace
+
+StartupOutcome RunBatchExport(Session& session, PromptPort& prompts, ProgressPort& progress) {
+  if (!session.dataFileFound) {
+    // A new, empty list: nothing is exported and the data file is created.
+    // Said on standard error, so that a mistyped name does not pass unseen.
+    prompts.ShowMessage("データ ファイル '" + session.state.DataFileName +
+                            "' がないので、新しく作ります。書き出すアイテムはありません。",
+                        kProgramName, PromptIcon::Warning);
+  }
+  if (session.dataFileLoadFailed) {
+    ErrorMessage(prompts, "データ ファイルを読み込めなかったので、書き出しを行いません。",
+                 kProgramName);
+    return StartupOutcome::DataFileError;
+  }
+
+  ExportOutcome exported;
+  if (CancelledBeforeTheRun(progress)) {
+    exported.status = ExportStatus::Cancelled;
+  } else if (session.items.Count() > 0) {
+    std::vector<int> indices;
+    for (int i = 0; i < session.items.Count(); ++i) indices.push_back(i);
+    ExportContext context{session.state, session.items, *session.store, prompts, progress};
+    exported = RegWriteItems(context, indices, session.state.Settings);
+    if (exported.status == ExportStatus::Failed) {
+      ErrorMessage(prompts, ExportFailureText(exported), kProgramName);
+    }
+  }
+  DataFileContext data{session.state, session.items, prompts};
+  bool saved = SaveDataFile(data);
+  switch (exported.status) {
+    case ExportStatus::Cancelled:
+      prompts.ShowMessage("書き出しを中止しました。", kProgramName, PromptIcon::Information);
+      return StartupOutcome::Cancelled;
+    case ExportStatus::Failed:
+      return StartupOutcome::ExportFailed;
+    case ExportStatus::Completed:
+      break;
+  }
+  return saved ? StartupOutcome::BatchSucceeded : StartupOutcome::SaveFailed;
+}
+
+}  // namespace tarnwick
