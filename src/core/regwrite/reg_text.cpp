@@ -143,7 +143,8 @@ bool RegWriter::RegWriteKey(const std::string& keyPath, const std::string& itemN
 // subkeys depth first, each through a handle opened below this one.
 void RegWriter::WriteKey(const RegistryKey* key, unsigned depth, const std::string* singleValue,
                          bool subKeysReachable) {
-  file_.WriteRegLine(u"[" + keyName_ + u"]");
+  line_.assign(u"[").append(keyName_).push_back(u']');
+  file_.WriteRegLine(line_);
   KeyReader reader(key);
   std::vector<std::string> names;
   if (singleValue) {
@@ -189,7 +190,9 @@ void RegWriter::WriteValueLine(const RegistryKey* key, const std::string& name) 
     line_ += u"@=";
   } else {
     line_.push_back(u'"');
-    AppendEscapedRegString(line_, Utf8ToUtf16(name), version);
+    scratch_.clear();
+    AppendUtf8AsUtf16(scratch_, name);
+    AppendEscapedRegString(line_, scratch_, version);
     line_ += u"\"=";
   }
 

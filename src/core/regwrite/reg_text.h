@@ -72,6 +72,7 @@ class RegWriter {
   ProgressPort& progress_;
   std::u16string keyName_;  // the key being written, as its line names it
   std::u16string line_;     // the line being built, reused
+  std::u16string scratch_;  // a value name being converted, reused
 };
 
 }  // namespace tarnwick

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <utility>
 
 #include "common/errors.h"
@@ -47,9 +49,17 @@ struct FileStamp {
   throw ERegistrySourceError("Wine のレジストリ ファイルを読み込めません: " + path);
 }
 
+// The bytes of a file, in a buffer that is not cleared first: the file is
+// read straight into it.
+struct FileText {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  std::string_view View() const { return {bytes.get(), size}; }
+};
+
 // Reads the whole file, or leaves text empty and the stamp at ENOENT when
 // there is no such file.
-void ReadRegistryFile(const std::string& path, std::string& text, FileStamp& stamp) {
+void ReadRegistryFile(const std::string& path, FileText& text, FileStamp& stamp) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return;
@@ -59,11 +69,17 @@ void ReadRegistryFile(const std::string& path, std::string& text, FileStamp& sta
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   if (ok) {
     stamp = FileStamp::Of(st);
-    text.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;
+    text.bytes.reset(new char[capacity]);
     std::size_t done = 0;
     for (;;) {
-      if (done == text.size()) text.resize(done + 65536);  // the file grew
-      ssize_t n = read(fd, text.data() + done, text.size() - done);
+      if (done == capacity) {  // the file grew
+        std::unique_ptr<char[]> larger(new char[capacity * 2]);
+        std::memcpy(larger.get(), text.bytes.get(), done);
+        text.bytes = std::move(larger);
+        capacity *= 2;
+      }
+      ssize_t n = read(fd, text.bytes.get() + done, capacity - done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         ok = n == 0;
@@ -71,7 +87,7 @@ void ReadRegistryFile(const std::string& path, std::string& text, FileStamp& sta
       }
       done += static_cast<std::size_t>(n);
     }
-    text.resize(done);
+    text.size = done;
   }
   close(fd);
   if (!ok) ThrowUnreadable(path);
@@ -131,14 +147,33 @@ class WineRegistryKey final : public RegistryKey {
 
  private:
   // An export asks several questions of each value in turn (kind, size,
-  // data), so the last value found and its narrow form are kept; the tree
-  // does not change while the key is open.
+  // data), in the order the values are listed, so the last value found and
+  // its narrow form are kept, and the value after it is tried first; the
+  // tree does not change while the key is open.
   const WineValue* Find(std::string_view name) const {
-    if (!lastValue_ || name != lastName_) {
-      lastName_.assign(name);
+    if (lastValue_ && name == lastName_) return lastValue_;
+    const std::vector<WineValue>& values = key_->Values();
+    std::size_t next = lastValue_ ? static_cast<std::size_t>(lastValue_ - values.data()) + 1 : 0;
+    if (next < values.size() && IsSpelledAs(values[next].name, name)) {
+      lastValue_ = &values[next];
+    } else {
       lastValue_ = key_->FindValue(Utf8ToUtf16(name));
     }
+    lastName_.assign(name);
     return lastValue_;
+  }
+
+  // True when the UTF-8 name converts to exactly these units; a name seen
+  // with the same spelling is the same value, as names are unique.
+  static bool IsSpelledAs(std::u16string_view units, std::string_view name) {
+    if (units.size() != name.size()) {
+      return units.size() < name.size() && Utf8ToUtf16(name) == units;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      if (static_cast<unsigned char>(name[i]) >= 0x80) return Utf8ToUtf16(name) == units;
+      if (units[i] != static_cast<unsigned char>(name[i])) return false;
+    }
+    return true;
   }
 
   const std::string& Data(const WineValue& value, TextForm form) const {
@@ -204,7 +239,8 @@ std::unique_ptr<WinePrefixStore::State> WinePrefixStore::State::Load(
     throw ERegistrySourceError("Wine のプレフィックス フォルダーが見つかりません: " + dir);
   }
   auto state = std::make_unique<State>();
-  std::array<std::string, 3> paths, texts;
+  std::array<std::string, 3> paths;
+  std::array<FileText, 3> texts;
   bool any = false;
   for (std::size_t i = 0; i < kFileNames.size(); ++i) {
     paths[i] = dir + "/" + kFileNames[i];
@@ -217,7 +253,7 @@ std::unique_ptr<WinePrefixStore::State> WinePrefixStore::State::Load(
   WineArch arch = WineArch::Unknown;
   for (std::size_t i = 0; i < kFileNames.size(); ++i) {
     if (state->stamps[i].error != 0) continue;
-    WineRegFile file = ParseWineRegistry(texts[i], processMessages);
+    WineRegFile file = ParseWineRegistry(texts[i].View(), processMessages);
     // wineserver keeps the first architecture it reads and refuses a file
     // naming another one.
     bool archClash =
@@ -227,7 +263,7 @@ std::unique_ptr<WinePrefixStore::State> WinePrefixStore::State::Load(
     }
     if (arch == WineArch::Unknown) arch = file.arch;
     branches[i] = std::move(file.root);
-    std::string().swap(texts[i]);
+    texts[i] = FileText();
   }
   state->arch = arch;
   state->registry = std::make_shared<const WineNamespace>(
