@@ -60,9 +60,8 @@ TEST_F(DataFileTest, SavingAnUnchangedCurrentFileWritesNothing) {
   WriteFileBytes(state.DataFileName, kExample);
   LoadDataFile(context);
   EXPECT_FALSE(state.DataModified);
-  g_beforeReplaceHook = [](const std::string&) { return EIO; };
+  FileSizeLimit full(0);  // any write would fail
   EXPECT_TRUE(SaveDataFile(context));
-  g_beforeReplaceHook = nullptr;
   EXPECT_TRUE(prompts.shown.empty());
 }
 
@@ -189,14 +188,15 @@ TEST_F(DataFileTest, ReadOnlyFileOffersRetryAndLosesNothing) {
   EXPECT_EQ(Bytes(), kExample);
 }
 
-TEST_F(DataFileTest, SaveInterruptedAfterTheTemporaryFileKeepsTheOldFile) {
+TEST_F(DataFileTest, SaveThatFailsHalfWayKeepsTheOldFile) {
   WriteFileBytes(state.DataFileName, kExample);
   LoadDataFile(context);
   state.DataModified = true;
   items.Clear();
-  g_beforeReplaceHook = [](const std::string&) { return ENOSPC; };
-  EXPECT_FALSE(SaveDataFile(context));
-  g_beforeReplaceHook = nullptr;
+  {
+    FileSizeLimit full(16);
+    EXPECT_FALSE(SaveDataFile(context));
+  }
   EXPECT_EQ(Bytes(), kExample);
   ASSERT_TRUE(SaveDataFile(context));  // and the next save goes through
   EXPECT_EQ(Bytes().find("[BackupItems]"), std::string::npos);

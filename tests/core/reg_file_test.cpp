@@ -62,17 +62,18 @@ TEST(RegFileTest, LinesLongerThanTheBufferArriveWhole) {
 
 TEST(RegFileTest, CapStopsRightAfterTheLineThatCrossesIt) {
   TempDir dir;
-  RegOutputFile file;
+  constexpr uint32_t kCap = 4096;  // the product's 100 MiB behaves the same
+  RegOutputFile file(kCap);
   file.SetRegVersion(4);
   std::string path = dir.File("big.reg");
   file.OpenRegFile(path);
   file.RegWriteHeader();
   std::u16string line(1022, u'a');  // 1024 bytes with CR LF
-  // 12 header bytes, 102,399 such lines and one of 1,012 bytes fill the cap
+  // 12 header bytes, three such lines and one of 1,012 bytes fill the cap
   // exactly, which is allowed; the next line crosses it and stays in the file.
-  for (int i = 0; i < 102399; ++i) file.WriteRegLine(line);
+  for (int i = 0; i < 3; ++i) file.WriteRegLine(line);
   file.WriteRegLine(std::u16string(1010, u'b'));
-  EXPECT_EQ(file.WrittenBytes(), kRegFileSizeCap);
+  EXPECT_EQ(file.WrittenBytes(), kCap);
   try {
     file.WriteRegLine(u"");
     FAIL() << "no error at the cap";
@@ -80,8 +81,9 @@ TEST(RegFileTest, CapStopsRightAfterTheLineThatCrossesIt) {
     EXPECT_STREQ(e.what(), "REGファイルが100Miバイトを超えたので、書き出しを中止します");
   }
   file.CloseRegFile();
-  EXPECT_EQ(file.WrittenBytes(), kRegFileSizeCap + 2);
+  EXPECT_EQ(file.WrittenBytes(), kCap + 2);
   EXPECT_EQ(ReadFileBytes(path).size(), file.WrittenBytes());
+  EXPECT_EQ(kRegFileSizeCap, 104857600u);
 }
 
 TEST(RegFileTest, MissingFolderIsAWrongFileName) {

@@ -397,6 +397,7 @@ TEST(RegTextTest, ProgressCountsKeysDownToTheProgressLevel) {
   // then 50% at once for the missing one.
   EXPECT_EQ(progress.shown, (std::vector<int>{12, 25, 38, 50, 100}));
   EXPECT_EQ(progress.checks, 8);  // one per value and one per position shown
+  EXPECT_GE(progress.pumped, 5);  // at least once for each key counted or written
 }
 
 TEST(RegTextTest, RoundPercentTiesToEven) {

@@ -170,6 +170,15 @@ TEST(WinePrefixStoreLinks, FollowsLinksOnTheWayAndAtTheEnd) {
             "target");
   // Newer Wine makes CurrentControlSet a link; HKCC follows it.
   EXPECT_EQ(Text(store, kHKeyCurrentConfig, "Software\\Fonts", "FONTS.FON"), "vgasys.fon");
+  // Opening below a key already open follows links the same way.
+  auto software = store.OpenKey(kHKeyLocalMachine, "Software", kKeyRead);
+  ASSERT_TRUE(software);
+  auto appId = software->OpenSubKey("Wow6432Node\\Classes\\AppId", kKeyRead);
+  ASSERT_TRUE(appId);
+  std::vector<std::string> names;
+  appId->SubKeyNames(names);
+  EXPECT_EQ(names, std::vector<std::string>{"{1}"});
+  EXPECT_FALSE(software->OpenSubKey("NoSuchKey", kKeyRead));
 }
 
 TEST(WinePrefixStoreLinks, ChainsUpToSixteenLinks) {
@@ -319,9 +328,14 @@ TEST(WinePrefixStoreRefresh, ReloadsChangedFilesAndKeepsDataOnFailure) {
   store.Refresh();  // nothing changed
   EXPECT_EQ(Text(store, kHKeyCurrentUser, "Software\\Foo", "v"), "1");
 
-  prefix.Write("user.reg", "[Software\\\\Foo]\n\"v\"=\"two\"\n");
+  // Enough keys that a reload lets the front end handle its events on the way.
+  std::string many;
+  for (int i = 0; i < 5000; ++i) many += "[Software\\\\Many\\\\" + std::to_string(i) + "]\n";
+  prefix.Write("user.reg", "[Software\\\\Foo]\n\"v\"=\"two\"\n" + many);
   prefix.Write("userdef.reg", "[Appeared]\n");
-  store.Refresh();
+  int pumped = 0;
+  store.Refresh([&] { ++pumped; });
+  EXPECT_GT(pumped, 0);
   EXPECT_EQ(Text(store, kHKeyCurrentUser, "Software\\Foo", "v"), "two");
   EXPECT_EQ(SubKeys(store, kHKeyUsers, ".Default"), std::vector<std::string>{"Appeared"});
   // A key opened before the reload still reads the data it was opened on.

@@ -22,6 +22,21 @@ class TempDir {
   std::string path_;
 };
 
+// While it lives, every write past the given size of a file fails with
+// EFBIG, as a full disk would make it fail: a real failure for code that
+// writes files, whoever runs the test.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(unsigned long bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  unsigned long before_;
+  void (*handler_)(int);
+};
+
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);

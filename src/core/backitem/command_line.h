@@ -2,8 +2,8 @@
 // Only '-' introduces options, so a name beginning with '/' is a path.
 //   name       the data file (".dat" added when it has no extension)
 //   -i[:|=]F   the settings file F (".ini" added); the value ends the argument
-//   -r[:|=]D   the registry source, a Wine prefix folder; ends the argument
-//              and, unlike -i, must not be empty
+//   -r[:|=]D   the registry source, a Wine prefix folder; ends the argument;
+//              without a value it names the program's folder, as -i does
 //   -p, -w     switch the progress display off / batch export on; a '+' or
 //              '-' after the letter sets or clears, no sign toggles
 // Letters may be upper or lower case and several may share one argument.

@@ -140,10 +140,6 @@ IniFile::Section& IniFile::SectionForWrite(std::string_view name) {
   return sections_.back();
 }
 
-bool IniFile::SectionExists(std::string_view section) const {
-  return FindSection(section) != nullptr;
-}
-
 std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
   std::vector<std::string> keys;
   if (const Section* found = FindSection(section)) {

@@ -22,7 +22,6 @@ class IniFile {
   // The file's bytes: CP932, every line ending in CR LF.
   std::string Serialize() const;
 
-  bool SectionExists(std::string_view section) const;
   // The keys of a section, in file order (empty for a missing section).
   std::vector<std::string> ReadSection(std::string_view section) const;
   std::string ReadString(std::string_view section, std::string_view key,

@@ -38,8 +38,6 @@ bool FileExists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-int (*g_beforeReplaceHook)(const std::string&) = nullptr;
-
 namespace {
 
 int WriteAll(int fd, std::string_view bytes) {
@@ -81,7 +79,6 @@ int ReplaceFileContents(const std::string& path, std::string_view bytes) {
   if (error == 0 && fsync(fd) != 0) error = errno;
   if (error == 0 && fchmod(fd, mode) != 0) error = errno;
   if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && g_beforeReplaceHook) error = g_beforeReplaceHook(temporary);
   if (error == 0 && rename(temporary.c_str(), target.c_str()) != 0) error = errno;
   if (error != 0) unlink(temporary.c_str());
   return error;

@@ -22,8 +22,4 @@ bool FileExists(const std::string& path);
 // Windows. Follows a symbolic link to the file it names. Returns 0 or errno.
 int ReplaceFileContents(const std::string& path, std::string_view bytes);
 
-// Test hook: called after the temporary file is complete and before it
-// replaces the old file; a non-zero result aborts the replacement as that error.
-extern int (*g_beforeReplaceHook)(const std::string& temporaryPath);
-
 }  // namespace tarnwick

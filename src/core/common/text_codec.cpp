@@ -25,7 +25,6 @@ class Cp932Tables {
   // CP932 bytes of a BMP code unit: 0 when unmappable, else the one byte
   // (< 0x100) or the two bytes (lead << 8 | trail).
   uint16_t Encode(char16_t unit) const { return encode_[unit]; }
-  bool Encodable(char16_t unit) const { return unit == 0 || encode_[unit] != 0; }
 
   bool IsLead(uint8_t byte) const { return decodeLead_[byte] != nullptr; }
   char16_t DecodeSingle(uint8_t byte) const { return decodeSingle_[byte]; }

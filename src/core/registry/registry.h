@@ -67,8 +67,6 @@ class TRegistry {
  public:
   explicit TRegistry(RegistryStore& store) : store_(store) {}
 
-  RegistryStore& Store() const { return store_; }
-
   // Later paths are relative to this root; any current key is closed. A root
   // of 0 makes every later open fail.
   void SetRootKey(uint32_t root);
