@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -300,7 +301,14 @@ TEST(WinePrefixStoreErrors, ClearErrorsForUnusableSources) {
   unreadable.Write("user.reg", "");
   ASSERT_EQ(mkdir(unreadable.File("system.reg").c_str(), 0755), 0);
   EXPECT_EQ(ErrorOf(unreadable.Path()),
-            "Wine のレジストリ ファイルを読み込めません: " + unreadable.File("system.reg"));
+            "Wine のレジストリ ファイルを読み込めません: " + unreadable.File("system.reg") +
+                " (通常のファイルではありません)");
+  ASSERT_EQ(rmdir(unreadable.File("system.reg").c_str()), 0);
+  ASSERT_EQ(mkfifo(unreadable.File("system.reg").c_str(), 0600), 0);  // never waited on
+  EXPECT_NE(ErrorOf(unreadable.Path()).find("(通常のファイルではありません)"), std::string::npos);
+  ASSERT_EQ(unlink(unreadable.File("system.reg").c_str()), 0);
+  ASSERT_EQ(symlink("gone.reg", unreadable.File("system.reg").c_str()), 0);
+  EXPECT_NE(ErrorOf(unreadable.Path()).find("(リンク先がありません)"), std::string::npos);
 
   // wineserver keeps the first architecture (system.reg's) and refuses another.
   Prefix mixed;
@@ -374,8 +382,16 @@ TEST(WinePrefixStoreFixture, ReadsAFreshWine8Prefix) {
 
 TEST(WinePrefixStoreFixture, HandWrittenUserFile) {
   Prefix prefix;
-  WriteFileBytes(prefix.File("user.reg"),
-                 test::ReadFileBytes(test::TestDataPath("wine/line-forms.reg")));
+  std::string text = test::ReadFileBytes(test::TestDataPath("wine/line-forms.reg"));
+  WriteFileBytes(prefix.File("user.reg"), text);
+  // wineserver would skip its malformed lines; a backup must not.
+  EXPECT_EQ(ErrorOf(prefix.Path()),
+            "Wine のレジストリ ファイルに読めない行があります: " + prefix.File("user.reg") +
+                " (32 行目: 値が正しくありません)");
+  text.erase(text.find("\"bad\""),
+             text.find("\n", text.find("\"bad\"")) + 1 - text.find("\"bad\""));
+  text.erase(text.find("[Software\\\\Broken"));
+  WriteFileBytes(prefix.File("user.reg"), text);
   WinePrefixStore store(prefix.Path());
   EXPECT_EQ(Values(store, kHKeyCurrentUser, ""), std::vector<std::string>{""});
   EXPECT_EQ(Text(store, kHKeyUsers, "S-1-5-21-0-0-0-1000\\Software\\Forms", "名前"), "日本語の値");

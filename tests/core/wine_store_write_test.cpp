@@ -212,10 +212,12 @@ TEST_F(WinePrefixWriteTest, MissingUserFileIsCreated) {
 TEST_F(WinePrefixWriteTest, RefusesWhatWouldChangeOtherValues) {
   // A list that continues past the end of the file: a line added after it
   // would become part of it.
+  // The store refuses such a file when it loads it; here it changes after.
+  WriteUserFile("\n[Software\\\\A] 1\n");
+  WinePrefixStore store(dir_.Path());
   const std::string body = "\n[Software\\\\A] 1\n\"h\"=hex:01,\\";
   WriteUserFile(body);
   const std::string before = UserFile();
-  WinePrefixStore store(dir_.Path());
   TRegistry reg(store);
   ASSERT_TRUE(reg.OpenKey("Software\\A", false));
   EXPECT_THROW(reg.WriteString("v", "x"), ERegistryException);

@@ -60,7 +60,14 @@ bool Migrate(ProfileFile& ini, ProgramState& state) {
 void LoadAppSettings(ProgramState& state, PromptPort& prompts) {
   for (;;) {
     ProfileFile ini(state.IniFileName);
-    if (!Migrate(ini, state)) {
+    state.IniFileRefused = !ini.Problem().empty();
+    if (state.IniFileRefused) {
+      // Read as empty: every setting takes its default, and the file is
+      // never written, so that nothing in it is lost.
+      ErrorMessage(prompts, "設定ファイル '" + state.IniFileName + "' を読み込めません。\r\n" +
+                                ini.Problem() +
+                                "\r\n既定の設定を使い、このファイルは書き換えません。");
+    } else if (!Migrate(ini, state)) {
       if (OpenErrorMessage(prompts, state.IniFileName) == PromptAnswer::Retry) continue;
       return;
     }
@@ -87,6 +94,7 @@ void LoadAppSettings(ProgramState& state, PromptPort& prompts) {
 }
 
 bool SaveAppSettings(ProgramState& state, PromptPort& prompts) {
+  if (state.IniFileRefused) return true;
   for (;;) {
     ProfileFile ini(state.IniFileName);
     ini.WriteString(kTarnwick, "Version", "205");

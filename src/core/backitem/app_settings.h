@@ -9,11 +9,12 @@ class PromptPort;
 struct ProgramState;
 
 // Reads IniFileName into the state, migrating the layouts of older versions
-// first. A missing or unreadable file leaves every default.
+// first. A missing file leaves every default; so does one that cannot be
+// read, which is reported and marked never to be written (IniFileRefused).
 void LoadAppSettings(ProgramState& state, PromptPort& prompts);
 
-// Writes the state into IniFileName. Returns false when the user gave up
-// after a failed write.
+// Writes the state into IniFileName (not a refused one). Returns false when
+// the user gave up after a failed write.
 bool SaveAppSettings(ProgramState& state, PromptPort& prompts);
 
 }  // namespace tarnwick

@@ -9,6 +9,7 @@
 
 #include "common/collation.h"
 #include "common/errors.h"
+#include "common/input_file.h"
 #include "common/text_codec.h"
 
 namespace tarnwick {
@@ -84,25 +85,11 @@ IniFile IniFile::Parse(std::string_view cp932Bytes) {
 }
 
 IniFile IniFile::Load(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return IniFile();
-    throw MakeInOutError(errno);
-  }
   std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      int error = errno;
-      close(fd);
-      throw MakeInOutError(error);
-    }
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
+  if (!ReadInputFile(path, bytes)) return IniFile();
+  if (std::string problem = Cp932TextProblem(bytes); !problem.empty()) {
+    throw EInOutError(kErrorInvalidData, problem);
   }
-  close(fd);
   return Parse(bytes);
 }
 

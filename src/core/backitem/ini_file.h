@@ -17,7 +17,8 @@ class IniFile {
   // Parses CP932 file bytes. A NUL ends the text.
   static IniFile Parse(std::string_view cp932Bytes);
   // Reads a file; a file that does not exist reads as empty. Throws
-  // EInOutError when it exists but cannot be read.
+  // EInOutError when it exists but cannot be read, is not a regular file, or
+  // is not CP932 text (see input_file.h).
   static IniFile Load(const std::string& path);
   // The file's bytes: CP932, every line ending in CR LF.
   std::string Serialize() const;

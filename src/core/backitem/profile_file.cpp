@@ -1,11 +1,10 @@
 #include "backitem/profile_file.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "backitem/ini_file.h"
 #include "common/collation.h"
+#include "common/errors.h"
 #include "common/file_ops.h"
+#include "common/input_file.h"
 #include "common/text_codec.h"
 
 namespace tarnwick {
@@ -33,10 +32,15 @@ bool HeaderName(std::string_view line, std::string_view& name) {
 }  // namespace
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
-  std::ifstream in(path_, std::ios::binary);
-  if (!in) return;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::string text = Cp932ToUtf8(bytes.substr(0, bytes.find('\0')));
+  std::string bytes;
+  try {
+    if (!ReadInputFile(path_, bytes)) return;
+    problem_ = Cp932TextProblem(bytes);
+  } catch (const EInOutError& e) {
+    problem_ = e.what();
+  }
+  if (!problem_.empty()) return;
+  std::string text = Cp932ToUtf8(bytes);
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());

@@ -14,10 +14,13 @@ namespace tarnwick {
 
 class ProfileFile {
  public:
-  // Reads the file; a missing or unreadable file reads as empty.
+  // Reads the file; a missing file reads as empty, and so does one that
+  // cannot be read, which Problem() then names.
   explicit ProfileFile(std::string path);
 
   const std::string& Path() const { return path_; }
+  // Why the file could not be read (see input_file.h); empty when it was.
+  const std::string& Problem() const { return problem_; }
 
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view defaultValue) const;
@@ -42,6 +45,7 @@ class ProfileFile {
   std::size_t FindKey(std::size_t header, std::string_view key) const;
 
   std::string path_;
+  std::string problem_;
   std::vector<std::string> lines_;  // UTF-8, without line ends
   bool modified_ = false;
 };

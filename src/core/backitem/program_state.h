@@ -32,6 +32,7 @@ struct ProgramState {
   int32_t MaxLevel = 0;  // depth of progress accounting; below 0 turns the display off
   bool Zoduvi = false;   // register with the update checker at start
   bool DataModified = false;
+  bool IniFileRefused = false;  // the settings file could not be read and is never written
   MainWindowGeometry Window;
 
   std::string ExeFileName;   // the program file

@@ -53,6 +53,9 @@ class EAbort : public std::exception {
 // The user cancelled an export.
 class EProgressCanceled : public EAbort {};
 
+// The code of an input file whose text the program cannot read.
+inline constexpr int kErrorInvalidData = 13;
+
 // The message for a failed file operation, from the POSIX errno of the
 // failure. Maps to the Windows I/O result codes the messages are keyed by.
 EInOutError MakeInOutError(int posixErrno);

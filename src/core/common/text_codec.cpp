@@ -258,6 +258,49 @@ std::u16string Cp932ToUtf16(std::string_view cp932) {
   return out;
 }
 
+std::size_t FirstNonCp932Byte(std::string_view bytes) {
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  const Cp932Tables* tables = nullptr;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (s[i] < 0x80) continue;
+    if (!tables) tables = &Cp932Tables::Get();
+    if (tables->IsLead(s[i])) {
+      if (i + 1 == bytes.size() || tables->DecodeDouble(s[i], s[i + 1]) == 0) return i;
+      ++i;
+    } else if (tables->DecodeSingle(s[i]) == u'?') {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+bool LooksLikeUtf8(std::string_view bytes) {
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  bool nonAscii = false;
+  for (std::size_t i = 0; i < bytes.size();) {
+    unsigned char c = s[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    nonAscii = true;
+    std::size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                         : c >= 0xE0 && c <= 0xEF ? 3
+                         : c >= 0xF0 && c <= 0xF4 ? 4
+                                                  : 0;
+    if (length == 0 || i + length > bytes.size()) return false;
+    uint32_t code = c & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((s[i + k] & 0xC0) != 0x80) return false;
+      code = code << 6 | (s[i + k] & 0x3F);
+    }
+    bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+    if (overlong || (code >= 0xD800 && code < 0xE000) || code > 0x10FFFF) return false;
+    i += length;
+  }
+  return nonAscii;
+}
+
 std::string_view Utf8LeadingChars(std::string_view text, std::size_t count) {
   std::size_t i = 0;
   for (std::size_t chars = 0; i < text.size() && chars < count; ++chars) {

@@ -28,6 +28,13 @@ std::string_view Utf8LeadingChars(std::string_view text, std::size_t count);
 std::size_t Cp932Length(std::u16string_view utf16);
 std::size_t Cp932Length(std::string_view utf8);
 
+// The offset of the first byte that is not CP932 text: a byte CP932 does not
+// define, a lead byte without a valid trail byte. npos when all are valid.
+std::size_t FirstNonCp932Byte(std::string_view bytes);
+// True when the bytes hold non-ASCII text and all of it is valid UTF-8:
+// Japanese CP932 text practically never is.
+bool LooksLikeUtf8(std::string_view bytes);
+
 // UTF-16LE bytes, as stored in the registry and in version 5 REG files.
 std::string Utf16ToLeBytes(std::u16string_view utf16);
 std::u16string LeBytesToUtf16(std::string_view bytes);  // an odd last byte is dropped

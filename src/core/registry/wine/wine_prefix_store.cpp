@@ -45,8 +45,19 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
-[[noreturn]] void ThrowUnreadable(const std::string& path) {
-  throw ERegistrySourceError("Wine のレジストリ ファイルを読み込めません: " + path);
+[[noreturn]] void ThrowUnreadable(const std::string& path, const std::string& why = "") {
+  throw ERegistrySourceError("Wine のレジストリ ファイルを読み込めません: " + path +
+                             (why.empty() ? "" : " (" + why + ")"));
+}
+
+// The parser's findings, which wineserver would report and skip, in words.
+const char* IssueText(std::string_view what) {
+  if (what == "Value without key") return "キーの前に値があります";
+  if (what == "Unrecognized input") return "認識できない行です";
+  if (what == "Error creating key") return "キーの名前が長すぎます";
+  if (what == "Malformed value name") return "値の名前が正しくありません";
+  if (what == "Malformed value") return "値が正しくありません";
+  return "キーの行が正しくありません";
 }
 
 // The bytes of a file, in a buffer that is not cleared first: the file is
@@ -60,13 +71,19 @@ struct FileText {
 // Reads the whole file, or leaves text empty and the stamp at ENOENT when
 // there is no such file.
 void ReadRegistryFile(const std::string& path, FileText& text, FileStamp& stamp) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Never blocks in open: a FIFO is refused below instead of waiting for a writer.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    if (errno == ENOENT) return;
-    ThrowUnreadable(path);
+    struct stat link;
+    if (errno == ENOENT && lstat(path.c_str(), &link) != 0) return;  // no file: an empty branch
+    ThrowUnreadable(path, errno == ENOENT ? "リンク先がありません" : "");
   }
   struct stat st;
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  bool ok = fstat(fd, &st) == 0;
+  if (ok && !S_ISREG(st.st_mode)) {
+    close(fd);
+    ThrowUnreadable(path, "通常のファイルではありません");
+  }
   if (ok) {
     stamp = FileStamp::Of(st);
     std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;
@@ -260,6 +277,14 @@ std::unique_ptr<WinePrefixStore::State> WinePrefixStore::State::Load(
         arch != WineArch::Unknown && file.arch != WineArch::Unknown && file.arch != arch;
     if (!file.valid || archClash) {
       throw ERegistrySourceError("Wine のレジストリ ファイルではありません: " + paths[i]);
+    }
+    // A line that cannot be read would leave its keys out of every backup
+    // without a word, so the file is refused.
+    if (file.issueCount > 0) {
+      const WineParseIssue& first = file.issues.front();
+      throw ERegistrySourceError("Wine のレジストリ ファイルに読めない行があります: " + paths[i] +
+                                 " (" + std::to_string(first.line) +
+                                 " 行目: " + IssueText(first.what) + ")");
     }
     if (arch == WineArch::Unknown) arch = file.arch;
     branches[i] = std::move(file.root);

@@ -1,0 +1,28 @@
+// Reading the program's own input files (the data file and the settings
+// file): only a regular file is read, never a folder, a device or a FIFO, up
+// to a size no real file of the kind reaches, and its text must be CP932.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+// Far above any real data or settings file; a larger "file" is a mistake
+// (a device, a wrong name) that would otherwise be read until memory runs out.
+inline constexpr std::size_t kMaxInputFileSize = 64u << 20;
+
+// Reads the whole file into bytes. False when there is no such file. Throws
+// EInOutError, with a message that names the cause, when the name is a
+// folder or not a regular file, the file is larger than maxSize, or reading
+// fails.
+bool ReadInputFile(const std::string& path, std::string& bytes,
+                   std::size_t maxSize = kMaxInputFileSize);
+
+// Why the bytes are not CP932 text the program can read and write back
+// unchanged (a NUL byte, a UTF-8 byte-order mark, UTF-8 text, a byte CP932
+// does not define), naming the line; empty when they are.
+std::string Cp932TextProblem(std::string_view bytes);
+
+}  // namespace tarnwick
