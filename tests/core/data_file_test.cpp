@@ -150,13 +150,22 @@ TEST_F(DataFileTest, MissingSettingsKeysKeepTheDefaults) {
   EXPECT_TRUE(state.DataModified);  // another version is rewritten at the next save
 }
 
-TEST_F(DataFileTest, KeysDifferingInCaseBothReadTheFirstValue) {
+TEST_F(DataFileTest, DuplicateNamesKeepTheirOwnKeysUnderNewNames) {
   WriteFileBytes(state.DataFileName,
-                 "[Tarnwick]\r\nVersion=205\r\n[BackupItems]\r\nA=HKCU\\A,,0\r\na=HKCU\\B,,1\r\n");
+                 "[Tarnwick]\r\nVersion=205\r\n[BackupItems]\r\nA=HKCU\\A,,0\r\na=HKCU\\B,,1\r\n"
+                 "a1=HKCU\\C,,0\r\n");
   LoadDataFile(context);
-  ASSERT_EQ(items.Count(), 2);
-  EXPECT_EQ(items.Items(1).Name, "a");
-  EXPECT_EQ(items.Items(1).BackupKeys, std::vector<std::string>{"HKCU\\A"});
+  ASSERT_EQ(items.Count(), 3);
+  EXPECT_EQ(items.Items(1).Name, "a2");  // a1 is taken by the next line
+  EXPECT_EQ(items.Items(1).BackupKeys, std::vector<std::string>{"HKCU\\B"});
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_NE(prompts.shown[0].text.find("a → a2"), std::string::npos);
+  // Saved under the new name, so the next load finds every item again.
+  ASSERT_TRUE(state.DataModified);
+  ASSERT_TRUE(SaveDataFile(context));
+  items.Clear();
+  LoadDataFile(context);
+  EXPECT_EQ(items.Count(), 3);
 }
 
 TEST_F(DataFileTest, BadItemOffersRetryWithoutDuplicatingItems) {

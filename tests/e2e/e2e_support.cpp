@@ -99,8 +99,7 @@ void E2eTest::SetUp() {
   prefix = Path("prefix");
   data = Path("items.dat");
   settings = Path("tarnwick.ini");
-  runtime = Path("run");
-  for (const std::string& folder : {prefix, runtime, Path("home")}) {
+  for (const std::string& folder : {prefix, Path("home")}) {
     std::filesystem::create_directory(folder);
   }
 }
@@ -114,7 +113,6 @@ std::vector<std::string> E2eTest::ChildEnvironment() const {
   }
   for (const char* name : {"WINEPREFIX", "DISPLAY", "WAYLAND_DISPLAY"}) vars.erase(name);
   vars["HOME"] = Path("home");
-  vars["XDG_RUNTIME_DIR"] = runtime;
   for (const auto& [name, value] : environment) vars[name] = value;
   std::vector<std::string> list;
   for (const auto& [name, value] : vars) list.push_back(name + "=" + value);

@@ -1,6 +1,7 @@
 // End-to-end test support: runs the built tarnwick in a fresh process on
-// fixtures in a temporary folder, with its own lock folder and home, no
-// display and no inherited WINEPREFIX.
+// fixtures in a temporary folder, with its own home, no display and no
+// inherited WINEPREFIX. The one-copy lock is the user's, so these tests run
+// one at a time.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -62,7 +63,6 @@ class E2eTest : public testing::Test {
   std::string prefix;                              // the Wine prefix folder
   std::string data;                                // the data file
   std::string settings;                            // the settings file (never created by the tests)
-  std::string runtime;                             // XDG_RUNTIME_DIR: where the one-copy lock lives
 
  private:
   pid_t Spawn(const std::vector<std::string>& arguments, int errFd);

@@ -7,6 +7,8 @@
 
 #include <filesystem>
 
+#include "backitem/startup.h"
+#include "common/single_instance.h"
 #include "e2e_support.h"
 
 namespace tarnwick::e2e {
@@ -59,12 +61,15 @@ TEST_F(ExitStatusTest, WithoutBatchModeThereIsNoWindowYet) {
   ExpectNothingWritten();
 }
 
-TEST_F(ExitStatusTest, ASecondCopyIsStatus6) {
-  int fd = open((runtime + "/tarnwick.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+TEST_F(ExitStatusTest, ASecondCopyIsStatus6WhateverItsEnvironment) {
+  int fd = open(DefaultLockPath(kProgramName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   ASSERT_EQ(flock(fd, LOCK_EX), 0);
   Outcome outcome = RunBatch();
   EXPECT_EQ(outcome.exitCode, 6) << outcome;
   EXPECT_EQ(outcome.err, "tarnwick: このプログラムを複数同時に起動することはできません。\n");
+  // A cron job and a terminal session differ in XDG_RUNTIME_DIR; the lock does not.
+  environment["XDG_RUNTIME_DIR"] = Path("home");
+  EXPECT_EQ(RunBatch().exitCode, 6);
   ExpectNothingWritten();
 
   close(fd);  // the other copy ends

@@ -1,5 +1,6 @@
 #include "backitem/data_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
@@ -52,16 +53,36 @@ std::string CaptionFor(const ProgramState& state) {
 }
 
 // Steps that interpret the file in memory; a failure here offers Retry.
-void ReadItemsAndSettings(const IniFile& ini, DataFileContext& context) {
-  for (const std::string& key : ini.ReadSection(kBackupItems)) {
-    std::vector<std::string> fields = SplitCommaText(ini.ReadString(kBackupItems, key, ""));
+// Every line is an item with its own keys: a name that an earlier item has
+// (letter case aside) gets the first number that no line of the file names,
+// and the list of such renames is returned.
+std::vector<std::string> ReadItemsAndSettings(const IniFile& ini, DataFileContext& context) {
+  const auto lines = ini.ReadSectionLines(kBackupItems);
+  std::vector<std::string> names;
+  for (const auto& line : lines) names.push_back(ItemNameFromKey(line.first));
+  auto taken = [&](const std::string& name) {
+    return context.items.NameExists(name, -1) ||
+           std::any_of(names.begin(), names.end(),
+                       [&](const std::string& other) { return SameTextIgnoreCase(other, name); });
+  };
+  std::vector<std::string> renamed;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::vector<std::string> fields = SplitCommaText(lines[i].second);
     if (fields.size() < 2) throw DataFormatError("an item needs a comment and a flag");
     std::vector<std::string> keys(fields.begin(), fields.end() - 2);
-    context.items.Add(ItemNameFromKey(key), &keys, fields[fields.size() - 2], fields.back() == "1");
+    std::string name = names[i];
+    if (context.items.NameExists(name, -1)) {
+      std::string unique;
+      for (int n = 1; unique.empty() || taken(unique); ++n) unique = name + std::to_string(n);
+      renamed.push_back(name + " → " + unique);
+      name = unique;
+    }
+    context.items.Add(name, &keys, fields[fields.size() - 2], fields.back() == "1");
   }
   if (context.view) context.items.UpdateListView(*context.view);
   context.state.Settings = context.state.DefaultSettings;
   ReadOption(ini, kSettings, context.state.Settings);
+  return renamed;
 }
 
 }  // namespace
@@ -127,12 +148,13 @@ void LoadDataFile(DataFileContext& context) {
   }
 
   bool versionDiffered = false, gaveUp = false;
+  std::vector<std::string> renamed;
   for (;;) {
     IniFile ini = IniFile::Load(state.DataFileName);
     int itemsBefore = context.items.Count();
     try {
       versionDiffered = ini.ReadString(kTarnwick, "Version", "205") != kDataFileVersion;
-      ReadItemsAndSettings(ini, context);
+      renamed = ReadItemsAndSettings(ini, context);
       break;
     } catch (const std::exception&) {
       // A retry reads the items again, so the ones this attempt added go.
@@ -147,9 +169,17 @@ void LoadDataFile(DataFileContext& context) {
   bool exists = FileExists(state.DataFileName);
   if (exists) state.DataFileName = GetLongFileName(state.DataFileName);
   state.Caption = CaptionFor(state);
+  if (!renamed.empty()) {
+    std::string list;
+    for (const std::string& rename : renamed) list += "\r\n " + rename;
+    context.prompts.ShowMessage("データ ファイル '" + state.DataFileName +
+                                    "' に同じ名前のアイテムがあったので、名前を変えました:" + list,
+                                kTarnwick, PromptIcon::Warning);
+  }
   // A file that could not be read is not rewritten from the part that was:
-  // only a change the user makes marks the list for saving.
-  state.DataModified = !gaveUp && (!exists || versionDiffered);
+  // only a change the user makes marks the list for saving. Renamed items
+  // are saved under their new names.
+  state.DataModified = !gaveUp && (!exists || versionDiffered || !renamed.empty());
 }
 
 bool SaveDataFile(DataFileContext& context) {

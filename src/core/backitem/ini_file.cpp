@@ -135,6 +135,15 @@ std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
   return keys;
 }
 
+std::vector<std::pair<std::string, std::string>> IniFile::ReadSectionLines(
+    std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> lines;
+  if (const Section* found = FindSection(section)) {
+    for (const Line& line : found->lines) lines.emplace_back(line.key, line.value);
+  }
+  return lines;
+}
+
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
   const Section* found = FindSection(section);

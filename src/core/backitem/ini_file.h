@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -25,6 +26,9 @@ class IniFile {
 
   // The keys of a section, in file order (empty for a missing section).
   std::vector<std::string> ReadSection(std::string_view section) const;
+  // Every line of a section as key and value, in file order, keys that occur
+  // twice included (a line without "=" has an empty value).
+  std::vector<std::pair<std::string, std::string>> ReadSectionLines(std::string_view section) const;
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view defaultValue) const;
   // Decimal, or hexadecimal after "$", "0x" or "0X"; the default when unreadable.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -36,10 +37,15 @@ bool SingleInstanceLock::Acquire(const std::string& lockPath) {
 std::string DefaultLockPath(const std::string& name) {
   std::string lower;
   for (char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
-    return std::string(runtime) + "/" + lower + ".lock";
+  // The same file however the program is started (cron has no
+  // XDG_RUNTIME_DIR, a desktop session has), so that two runs never overlap.
+  std::string uid = std::to_string(getuid());
+  struct stat st;
+  std::string runtime = "/run/user/" + uid;
+  if (stat(runtime.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid()) {
+    return runtime + "/" + lower + ".lock";
   }
-  return "/tmp/" + lower + "-" + std::to_string(getuid()) + ".lock";
+  return "/tmp/" + lower + "-" + uid + ".lock";
 }
 
 }  // namespace tarnwick

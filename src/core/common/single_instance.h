@@ -24,8 +24,9 @@ class SingleInstanceLock {
   int fd_ = -1;
 };
 
-// "$XDG_RUNTIME_DIR/<name>.lock", else "/tmp/<name>-<uid>.lock"; name in
-// lower case.
+// "/run/user/<uid>/<name>.lock" when that folder is the user's, else
+// "/tmp/<name>-<uid>.lock"; name in lower case. It depends on the user alone,
+// never on the environment.
 std::string DefaultLockPath(const std::string& name);
 
 }  // namespace tarnwick

@@ -1,5 +1,6 @@
 #include "regwrite/reg_text.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/errors.h"
@@ -132,7 +133,13 @@ bool RegWriter::RegWriteKey(const std::string& keyPath, const std::string& itemN
   }
 
   if (Options.AddComment && keyIndex == 0) {
-    file_.WriteRegLine(u"; " + Utf8ToUtf16(ItemCaption(itemName, itemComment)));
+    // A line break from the data file would start a line of its own, which
+    // an import would obey: the comment stays on its one line.
+    line_.assign(u"; ");
+    AppendUtf8AsUtf16(line_, ItemCaption(itemName, itemComment));
+    std::replace_if(
+        line_.begin(), line_.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
+    file_.WriteRegLine(line_);
   }
   if (Options.FullRestore && !path.valueName) file_.WriteRegLine(u"[-" + keyName_ + u"]\r\n");
   WriteKey(key.get(), 0, path.valueName ? &*path.valueName : nullptr, subKeysReachable);
