@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
     RegOutputFile file;
     file.SetRegVersion(version);
     file.SetCreateBackup(backup);
+    file.SetProtectedFiles(store.SourceFiles());
     NoProgress progress;
     RegWriter writer(store, file, progress);
     writer.Options = options;
@@ -97,6 +98,7 @@ int main(int argc, char** argv) {
         } else {
           file.SetRegFileWritten(true);
         }
+        file.MarkComplete();
       }
     });
     if (!file.RegFileWritten()) {

@@ -3,9 +3,11 @@
 #include "regwrite/reg_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "common/errors.h"
 #include "temp_dir.h"
@@ -86,18 +88,18 @@ TEST(RegFileTest, CapStopsRightAfterTheLineThatCrossesIt) {
   EXPECT_EQ(kRegFileSizeCap, 104857600u);
 }
 
-TEST(RegFileTest, MissingFolderIsAWrongFileName) {
+TEST(RegFileTest, MissingFolderIsAWrongFileNameThatNamesTheFolder) {
   TempDir dir;
   RegOutputFile file;
   file.SetCreateBackup(true);
   std::string path = dir.File("no/such/folder/x.reg");
-  file.BackupRegFile(path);  // finds nothing to rename
   try {
-    file.OpenRegFile(path);
-    FAIL() << "opened";
+    file.WriteRegFile(path, [] {});
+    FAIL() << "written";
   } catch (const EInOutError& e) {
     EXPECT_EQ(e.Code(), 3);
-    EXPECT_STREQ(e.what(), "ファイル名の指定が間違っています");
+    EXPECT_EQ(std::string(e.what()),
+              "書き出し先のフォルダーがありません: " + dir.File("no/such/folder/"));
   }
 }
 
@@ -148,6 +150,7 @@ class RegFileBackupTest : public testing::Test {
   std::string f = dir.File("all.reg");
   std::string bak = f + ".bak";
   std::string tmp = f + ".bak.tmp";
+  std::string part = f + ".tarnwick-tmp";
 
   void Seed(const char* oldF, const char* oldBak, const char* leftOver) {
     if (oldF) WriteFileBytes(f, oldF);
@@ -155,99 +158,119 @@ class RegFileBackupTest : public testing::Test {
     if (leftOver) WriteFileBytes(tmp, leftOver);
   }
 
-  // One run into f; writes a key when written is true.
-  void Run(bool backup, bool written) {
+  // One run into f; writes a key when written is true, then a half item
+  // and the error when fail is set.
+  void Run(bool backup, bool written, bool fail = false,
+           std::vector<std::string> protectedFiles = {}) {
     RegOutputFile file;
     file.SetRegVersion(4);
     file.SetCreateBackup(backup);
-    file.BackupRegFile(f);
-    file.OpenRegFile(f);
-    file.SetRegFileWritten(false);
-    file.RegWriteHeader();
-    if (written) {
-      file.WriteRegLine(u"[HKEY_CURRENT_USER\\New]");
-      file.SetRegFileWritten(true);
-    }
-    file.CloseRegFile();
-    file.FinishRegFile(f);
+    file.SetProtectedFiles(std::move(protectedFiles));
+    file.WriteRegFile(f, [&] {
+      if (written) {
+        file.WriteRegLine(u"[HKEY_CURRENT_USER\\New]");
+        file.SetRegFileWritten(true);
+        file.MarkComplete();
+      }
+      if (fail) {
+        file.WriteRegLine(u"[HKEY_CURRENT_USER\\Half]");
+        file.SetRegFileWritten(true);
+        throw EProgressCanceled();
+      }
+    });
   }
 
   std::string Content(const std::string& path) {
     return FileExists(path) ? ReadFileBytes(path) : "<none>";
   }
 
+  void ExpectFiles(const char* fText, const char* bakText) {
+    EXPECT_EQ(Content(f), fText);
+    EXPECT_EQ(Content(bak), bakText);
+    EXPECT_EQ(Content(tmp), "<none>");
+    EXPECT_EQ(Content(part), "<none>");
+  }
+
   static constexpr const char* kNew = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\New]\r\n";
 };
 
-TEST_F(RegFileBackupTest, WrittenWithBackupKeepsTheEarlierFile) {
-  Seed("old", "older", nullptr);
-  Run(true, true);
-  EXPECT_EQ(Content(f), kNew);
-  EXPECT_EQ(Content(bak), "old");
-  EXPECT_EQ(Content(tmp), "<none>");
+TEST_F(RegFileBackupTest, EndStatesOfEveryRunThatFinishes) {
+  struct Case {
+    const char *oldF, *oldBak, *leftOver;
+    bool backup, written;
+    const char *f, *bak;
+  } cases[] = {
+      {"old", "older", nullptr, true, true, kNew, "old"},
+      {"old", "older", nullptr, true, false, "old", "older"},
+      {nullptr, nullptr, nullptr, true, false, "<none>", "<none>"},
+      {nullptr, "older", nullptr, true, true, kNew, "<none>"},
+      {"old", "older", nullptr, false, true, kNew, "older"},
+      // Nothing written never removes the earlier file.
+      {"old", nullptr, nullptr, false, false, "old", "<none>"},
+      // A rotation file a killed run left is removed, whatever happens.
+      {"old", "older", "leftover", true, true, kNew, "old"},
+      {"old", "older", "leftover", true, false, "old", "older"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.oldF ? c.oldF : "-") << " " << c.backup << c.written);
+    for (const std::string& name : {f, bak, tmp}) std::remove(name.c_str());
+    Seed(c.oldF, c.oldBak, c.leftOver);
+    Run(c.backup, c.written);
+    ExpectFiles(c.f, c.bak);
+  }
 }
 
 TEST_F(RegFileBackupTest, TwoRunsKeepExactlyOneBackup) {
   Seed("old", nullptr, nullptr);
   Run(true, true);
   Run(true, true);
-  EXPECT_EQ(Content(f), kNew);
-  EXPECT_EQ(Content(bak), kNew);
-  EXPECT_EQ(Content(tmp), "<none>");
+  ExpectFiles(kNew, kNew);
 }
 
-TEST_F(RegFileBackupTest, NothingWrittenWithBackupChangesNothing) {
+TEST_F(RegFileBackupTest, AnErrorKeepsWhatWasCompleteAndNeverHalfAnItem) {
   Seed("old", "older", nullptr);
-  Run(true, false);
-  EXPECT_EQ(Content(f), "old");
-  EXPECT_EQ(Content(bak), "older");
-  EXPECT_EQ(Content(tmp), "<none>");
+  EXPECT_THROW(Run(true, true, true), EProgressCanceled);
+  ExpectFiles(kNew, "old");
+  // Nothing complete: everything stays as it was.
+  EXPECT_THROW(Run(true, false, true), EProgressCanceled);
+  ExpectFiles(kNew, "old");
 }
 
-TEST_F(RegFileBackupTest, NothingWrittenWithBackupAndNoEarlierFiles) {
-  Run(true, false);
-  EXPECT_EQ(Content(f), "<none>");
+TEST_F(RegFileBackupTest, ALeftOverTemporaryFileIsNeverTakenForOutput) {
+  Seed("old", nullptr, nullptr);
+  WriteFileBytes(part, "half of a killed run");
+  Run(false, false);
+  ExpectFiles("old", "<none>");
+}
+
+TEST_F(RegFileBackupTest, WhatIsNotARegularFileOrIsAnInputIsNeverTouched) {
+  WriteFileBytes(dir.File("items.dat"), "data");
+  ASSERT_EQ(symlink(dir.File("items.dat").c_str(), f.c_str()), 0);
+  try {
+    Run(true, true, false, {dir.File("items.dat")});
+    FAIL() << "replaced an input";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "プログラムが読み込むファイルなので、書き出しに使えません: " + dir.File("items.dat"));
+  }
+  EXPECT_EQ(Content(dir.File("items.dat")), "data");
+  std::remove(f.c_str());
+  ASSERT_EQ(mkfifo(f.c_str(), 0600), 0);
+  EXPECT_THROW(Run(true, true), EInOutError);
+  struct stat st;
+  ASSERT_EQ(lstat(f.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
   EXPECT_EQ(Content(bak), "<none>");
 }
 
-TEST_F(RegFileBackupTest, WrittenWithoutBackupOverwrites) {
-  Seed("old", "older", nullptr);
-  Run(false, true);
-  EXPECT_EQ(Content(f), kNew);
-  EXPECT_EQ(Content(bak), "older");
-}
-
-TEST_F(RegFileBackupTest, NothingWrittenWithoutBackupDeletesTheFile) {
+TEST_F(RegFileBackupTest, ABackupThatCannotBeMadeStopsBeforeAnythingIsReplaced) {
   Seed("old", nullptr, nullptr);
-  Run(false, false);
-  EXPECT_EQ(Content(f), "<none>");
-}
-
-TEST_F(RegFileBackupTest, LeftOverRotationFileCostsTheEarlierBackup) {
-  // The rotation file blocks the first rename, so the earlier backup is deleted.
-  Seed("old", "older", "leftover");
-  Run(true, true);
-  EXPECT_EQ(Content(f), kNew);
-  EXPECT_EQ(Content(bak), "old");
-  EXPECT_EQ(Content(tmp), "<none>");
-}
-
-TEST_F(RegFileBackupTest, LeftOverRotationFileComesBackAsBackupWhenNothingIsWritten) {
-  Seed("old", "older", "leftover");
-  Run(true, false);
+  WriteFileBytes(bak, "older");
+  ASSERT_EQ(mkdir(tmp.c_str(), 0755), 0);  // the backup cannot step aside
+  EXPECT_THROW(Run(true, true), EInOutError);
   EXPECT_EQ(Content(f), "old");
-  EXPECT_EQ(Content(bak), "leftover");
-  EXPECT_EQ(Content(tmp), "<none>");
-}
-
-TEST_F(RegFileBackupTest, FailedOpenLeavesTheFilesMovedAside) {
-  Seed("old", "older", nullptr);
-  RegOutputFile file;
-  file.SetCreateBackup(true);
-  file.BackupRegFile(f);
-  EXPECT_EQ(Content(f), "<none>");
-  EXPECT_EQ(Content(bak), "old");
-  EXPECT_EQ(Content(tmp), "older");
+  EXPECT_EQ(Content(bak), "older");
+  EXPECT_EQ(Content(part), "<none>");
 }
 
 }  // namespace

@@ -120,17 +120,42 @@ TEST_F(ExitStatusTest, AMissingOutputFolderIsStatus1AndKeepsItemChanges) {
             "RegEditVer=5\nSeparate=1\nRegFileName=no/such/folder/out\n");
   Outcome outcome = RunBatch();
   EXPECT_EQ(outcome.exitCode, 1) << outcome;
-  EXPECT_EQ(outcome.err, "tarnwick: ファイル名の指定が間違っています\ntarnwick: 書き出し先: " +
-                             Path("no/such/folder/") + "\n");
+  EXPECT_EQ(outcome.err,
+            "tarnwick: 書き出し先のフォルダーがありません: " + Path("no/such/folder/") +
+                "\ntarnwick: 書き出し先: " + Path("no/such/folder/") + "\n");
   EXPECT_NE(Read(data).find("empty=,1\r\n"), std::string::npos);
 }
 
-TEST_F(ExitStatusTest, AFolderInPlaceOfTheOutputFileIsStatus1) {
-  WriteData(kItems, "RegEditVer=5\n");  // a backup would move the folder aside
+TEST_F(ExitStatusTest, WhatIsNotARegularFileIsNeverReplacedAsOutput) {
+  WriteData(kItems, "RegEditVer=5\nCreateBackup=1\n");
   std::filesystem::create_directory(Path("items.reg"));
   Outcome outcome = RunBatch();
   EXPECT_EQ(outcome.exitCode, 1) << outcome;
-  EXPECT_NE(outcome.err.find("ファイルへのアクセスが拒否されました"), std::string::npos);
+  EXPECT_NE(
+      outcome.err.find("通常のファイルではないので、書き出しに使えません: " + Path("items.reg")),
+      std::string::npos)
+      << outcome;
+  EXPECT_TRUE(std::filesystem::is_directory(Path("items.reg")));
+  // A device: as root, replacing it would unlink the device node.
+  std::filesystem::remove(Path("items.reg"));
+  ASSERT_EQ(symlink("/dev/null", Path("items.reg").c_str()), 0);
+  EXPECT_EQ(RunBatch().exitCode, 1);
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  EXPECT_FALSE(Exists("items.reg.bak"));
+}
+
+TEST_F(ExitStatusTest, TheProgramsOwnInputsAreNeverOutput) {
+  for (const std::string& input : {data, prefix + "/user.reg"}) {
+    SCOPED_TRACE(input);
+    std::string before = Read(input);
+    WriteData(kItems, "RegEditVer=5\nRegFileName=" + input + "\n");
+    Outcome outcome = RunBatch();
+    EXPECT_EQ(outcome.exitCode, 1) << outcome;
+    EXPECT_NE(outcome.err.find("プログラムが読み込むファイルなので"), std::string::npos) << outcome;
+    if (input != data) {
+      EXPECT_EQ(Read(input), before);
+    }
+  }
 }
 
 TEST_F(ExitStatusTest, AReadOnlyOutputFolderIsStatus1) {

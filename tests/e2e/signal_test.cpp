@@ -28,13 +28,12 @@ class CancelTest : public E2eTest {
     test::WriteFileBytes(Path("Slow.reg.bak"), "older");
   }
 
-  // Starts a run and returns once it is writing the REG file: the earlier
-  // backup is then moved aside, until the run finishes the file. -1 when the
-  // run ended first.
+  // Starts a run and returns once it is writing the REG file, under its
+  // temporary name until the file is complete. -1 when the run ended first.
   pid_t StartExport(const std::vector<std::string>& arguments) {
     pid_t pid = Start(arguments);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!Exists("Slow.reg.bak.tmp")) {
+    while (!Exists("Slow.reg.tarnwick-tmp")) {
       int status = 0;
       if (waitpid(pid, &status, WNOHANG) == pid) {
         ADD_FAILURE() << "the run ended (status " << status << ") before it was interrupted:\n"
@@ -58,6 +57,7 @@ class CancelTest : public E2eTest {
     EXPECT_EQ(Read("Slow.reg"), "earlier");
     EXPECT_EQ(Read("Slow.reg.bak"), "older");
     EXPECT_FALSE(Exists("Slow.reg.bak.tmp"));
+    EXPECT_FALSE(Exists("Slow.reg.tarnwick-tmp"));
     EXPECT_NE(Read(data).find("empty=,1\r\n"), std::string::npos);  // saved after the cancel
   }
 };
@@ -81,9 +81,35 @@ TEST_F(CancelTest, AKilledRunLeavesNoLockBehind) {
   ASSERT_GT(pid, 0);
   kill(pid, SIGKILL);
   EXPECT_EQ(Wait(pid).signal, SIGKILL);
+  // The earlier file and its backup are as they were; the next run takes
+  // the lock, removes the killed run's half file and keeps one backup.
+  EXPECT_EQ(Read("Slow.reg"), "earlier");
+  EXPECT_EQ(Read("Slow.reg.bak"), "older");
   WriteUserReg("[Software\\\\Slow] 1733600000\n\"v\"=dword:00000001\n\n");
   Outcome next = RunBatch();
   EXPECT_EQ(next.exitCode, 0) << next;
+  EXPECT_EQ(Read("Slow.reg.bak"), "earlier");
+  EXPECT_FALSE(Exists("Slow.reg.tarnwick-tmp"));
+}
+
+TEST_F(CancelTest, ACancelInTheSecondItemKeepsTheFirstWholeAndNoPartOfTheSecond) {
+  WriteData("viewer=HKCU\\Software\\Slow\\K000\\S000000,,0\nslow=HKCU\\Software\\Slow,,0\n",
+            "RegEditVer=4\nFullRestore=1\nRegFileName=Slow.reg\n");
+  pid_t pid = Start(BatchArguments());
+  // The first item is complete once the second has begun to fill the file.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!(Exists("Slow.reg.tarnwick-tmp") && Read("Slow.reg.tarnwick-tmp").size() > 200000)) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  kill(pid, SIGTERM);
+  Outcome outcome = Wait(pid);
+  EXPECT_EQ(outcome.exitCode, 128 + SIGTERM) << outcome;
+  EXPECT_EQ(Read("Slow.reg"),
+            "REGEDIT4\r\n\r\n"
+            "[-HKEY_CURRENT_USER\\Software\\Slow\\K000\\S000000]\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Slow\\K000\\S000000]\r\n"
+            "\"v\"=dword:00000000\r\n\r\n");
 }
 
 }  // namespace

@@ -104,6 +104,9 @@ class RegistryStore {
   // rewritten on disk). Called before each export run; a long reload calls
   // processMessages now and then, so that the front end stays responsive.
   virtual void Refresh(const std::function<void()>& /*processMessages*/ = {}) {}
+
+  // The files the store reads, which nothing the program writes may replace.
+  virtual std::vector<std::string> SourceFiles() const { return {}; }
 };
 
 // The narrow form of stored data: for types 1, 2 and 7 the whole UTF-16LE

@@ -84,6 +84,10 @@ void ExportRun::Run() {
   std::string f = RegOutputFileName(context_.state.DataFileName, option_);
   file_.SetRegVersion(version);
   file_.SetCreateBackup(option_.CreateBackup);
+  std::vector<std::string> inputs = context_.store.SourceFiles();
+  inputs.push_back(context_.state.DataFileName);
+  inputs.push_back(context_.state.IniFileName);
+  file_.SetProtectedFiles(std::move(inputs));
   writer_.Options = {option_.FullRestore, option_.NewLineImport, option_.AddComment};
   writer_.ProgressPercent = 0;
 
@@ -104,6 +108,7 @@ void ExportRun::WriteOneFile(const std::string& f) {
   file_.WriteRegFile(f, [this] {
     for (; position_ < static_cast<int>(indices_.size()); ++position_) {
       if (RegWriteItem()) file_.SetRegFileWritten(true);
+      file_.MarkComplete();
     }
   });
 }

@@ -1,7 +1,8 @@
-// A REG output file: created or truncated, written line by line through a
-// buffer in the file's encoding (REGEDIT4 in CP932, version 5 in
-// UTF-16LE after a byte-order mark), capped at 100 MiB, with one backup copy
-// of the file it replaces that is put back when the run writes no key.
+// A REG output file: written line by line through a buffer in the file's
+// encoding (REGEDIT4 in CP932, version 5 in UTF-16LE after a byte-order
+// mark), capped at 100 MiB. A file is written under a temporary name beside
+// its final one and takes its place only when complete, so that the earlier
+// file (and its one backup copy) survive any failure, cancel or crash.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick {
 
@@ -29,6 +31,8 @@ class RegOutputFile {
   int RegVersion() const { return regVersion_; }
   void SetCreateBackup(bool on) { createBackup_ = on; }
   bool CreateBackup() const { return createBackup_; }
+  // Files a REG file may never replace or remove: the program's own inputs.
+  void SetProtectedFiles(std::vector<std::string> files) { protected_ = std::move(files); }
   // True once a key path of this file has been written.
   void SetRegFileWritten(bool written) { regFileWritten_ = written; }
   bool RegFileWritten() const { return regFileWritten_; }
@@ -36,40 +40,56 @@ class RegOutputFile {
 
   static std::string BackupName(const std::string& f) { return f + ".bak"; }
   static std::string RotationName(const std::string& f) { return f + ".bak.tmp"; }
+  static std::string TemporaryName(const std::string& f) { return f + ".tarnwick-tmp"; }
 
-  // Before f is opened: moves the earlier backup aside and f to its backup
-  // name. Failures are ignored. Does nothing without CreateBackup.
-  void BackupRegFile(const std::string& f);
-  // Creates or truncates f. Throws EInOutError.
-  void OpenRegFile(const std::string& f);
+  // The whole life of one file f: refuse a target that is not a regular
+  // file or is one of the protected files; write the header and run
+  // writeKeys into the temporary file; then put it in place. writeKeys sets
+  // RegFileWritten as key paths land and calls MarkComplete after each item.
+  //  - Some key written: with CreateBackup the earlier f becomes the backup
+  //    (the earlier backup goes), and the new file replaces f. When the
+  //    backup cannot be made, nothing is replaced and EInOutError is thrown.
+  //  - No key written: f and its backup stay as they were.
+  //  - writeKeys throws: the file keeps what was complete at the last mark
+  //    (placed as above when that holds a key), and the error goes on.
+  // Leftovers of a killed run (the temporary and rotation files) are removed.
+  void WriteRegFile(const std::string& f, const std::function<void()>& writeKeys);
+
+  // What a failed write keeps: the bytes so far, with RegFileWritten.
+  void MarkComplete();
+
+  // The steps below, for WriteRegFile and for tests.
+  // Creates or truncates path. Throws EInOutError.
+  void OpenRegFile(const std::string& path);
   // Starts the byte count and writes the byte-order mark (version 5) and the
   // header line with its blank line.
   void RegWriteHeader();
   // Writes line and CR LF. Throws EInOutError when a write fails, and
   // ERegFileTooLarge after the line that took the file past the cap.
   void WriteRegLine(std::u16string_view line);
-  // Flushes and closes; throws EInOutError when that fails.
+  // Flushes to the disk and closes; throws EInOutError when that fails.
   void CloseRegFile();
-  // After f is closed: deletes f when no key was written (throws EInOutError
-  // when that fails), then restores the earlier file and backup, and removes
-  // the rotation file.
-  void FinishRegFile(const std::string& f);
-
-  // The whole life of one file: back up, open, write the header, run
-  // writeKeys (which sets RegFileWritten as key paths land), and then, also
-  // when writeKeys throws, close and finish. RegFileWritten starts false.
-  void WriteRegFile(const std::string& f, const std::function<void()>& writeKeys);
 
  private:
+  void Open(const std::string& path, int flags);
   void Append(const char* bytes, std::size_t n);
   void Flush();
+  void Abandon(const std::string& temporary);
+  bool KeepComplete();
+  void Place(const std::string& target, const std::string& temporary);
 
   uint32_t sizeCap_;
   int regVersion_ = 5;
   bool createBackup_ = false;
   bool regFileWritten_ = false;
+  std::vector<std::string> protected_;
   uint32_t writtenBytes_ = 0;
   int fd_ = -1;
+  uint64_t fileBytes_ = 0;    // bytes handed to the file so far
+  uint64_t syncedBytes_ = 0;  // of those, bytes whose write-back has been started
+  uint64_t markBytes_ = 0;    // MarkComplete's file size
+  bool markWritten_ = false;  // and its RegFileWritten
+  unsigned targetMode_ = 0;   // the permissions the placed file gets
   std::size_t used_ = 0;
   std::unique_ptr<char[]> buffer_;
   std::string encoded_;  // the current line in the file's encoding

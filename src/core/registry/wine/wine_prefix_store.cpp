@@ -328,6 +328,12 @@ void WinePrefixStore::Refresh(const std::function<void()>& processMessages) {
   if (changed) state_ = State::Load(prefixDir_, processMessages);  // on failure the old tree stays
 }
 
+std::vector<std::string> WinePrefixStore::SourceFiles() const {
+  std::vector<std::string> files;
+  for (const char* name : kFileNames) files.push_back(prefixDir_ + "/" + name);
+  return files;
+}
+
 void WinePrefixStore::CatchUp() {
   if (!written_) return;
   try {

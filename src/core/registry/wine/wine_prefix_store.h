@@ -33,6 +33,8 @@ class WinePrefixStore : public RegistryStore {
   // saves every 30 seconds). Throws like the constructor, and then keeps the
   // data it had.
   void Refresh(const std::function<void()>& processMessages = {}) override;
+  // system.reg, userdef.reg and user.reg of the prefix.
+  std::vector<std::string> SourceFiles() const override;
 
   // Keys of HKCU, or of HKU\S-1-5-21-0-0-0-1000, the same branch; other
   // roots fail. Reads through the key see its writes; it must not outlive
