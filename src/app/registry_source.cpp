@@ -1,22 +1,11 @@
 #include "app/registry_source.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 
+#include "app/user_folders.h"
 #include "registry/wine/wine_prefix_store.h"
 
 namespace tarnwick::app {
-namespace {
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
-  return "";
-}
-
-}  // namespace
 
 std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& source) {
   return std::make_unique<WinePrefixStore>(source);

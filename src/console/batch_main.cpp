@@ -26,12 +26,15 @@ constexpr const char* kUsage =
     "使い方: tarnwick -w [-p] [-i設定ファイル] [-rフォルダー] [データ ファイル]\n"
     "  -w  一括書き出し: すべてのアイテムを書き出して終了します\n"
     "  -p  進行状況を表示しません (表示は標準エラー出力が端末のときだけです)\n"
-    "  -i  設定ファイル (既定: プログラムと同じフォルダーの tarnwick.ini)\n"
+    "  -i  設定ファイル (既定: tarnwick.ini)\n"
     "  -r  レジストリを読む Wine プレフィックスのフォルダー\n"
     "      (既定: $WINEPREFIX、なければ ~/.wine)\n"
-    "  データ ファイルの既定は、プログラムと同じフォルダーの tarnwick.dat です。\n"
+    "  データ ファイルの既定は tarnwick.dat です。既定の設定ファイルとデータ ファイルは\n"
+    "  プログラムと同じフォルダーにあればそれを、なければ ~/.config/tarnwick/ のものを使います\n"
+    "  ($XDG_CONFIG_HOME があれば $XDG_CONFIG_HOME/tarnwick/)。\n"
     "  -i と -r の値は空白を空けずに続けます (例: -r/home/user/.wine)。\n"
-    "  相対パスは、プログラムのあるフォルダーを基準にします。\n";
+    "  相対パスは、現在のフォルダーを基準にします。\n"
+    "  --help でこの説明を、--version でバージョンを表示します。\n";
 
 class ConsolePorts : public StartupPorts {
  public:
@@ -76,15 +79,13 @@ StartupOutcome StartAndExport(Session& session, ConsolePorts& ports, const Start
 
 }  // namespace
 
-int RunBatch(const std::string& programPath, const std::vector<std::string>& arguments,
-             const RegistrySourceFactory& openSource, const std::string& defaultSource) {
+int RunBatch(const StartupInput& input, const RegistrySourceFactory& openSource) {
   OpenMissingStandardFiles();
   InstallCancelSignals();
   // Kept to the end of the process: a run that is about to exit need not
   // take the registry tree apart piece by piece.
   static Session& session = *new Session;
   ConsolePorts ports(session.state.ProgressOff, openSource);
-  StartupInput input{programPath, arguments, defaultSource};
   StartupOutcome outcome = StartAndExport(session, ports, input);
   if (int signo = ReceivedCancelSignal(); signo != 0) return CancelledExitStatus(signo);
   if (outcome == StartupOutcome::CommandLineError && isatty(STDERR_FILENO)) {
@@ -92,6 +93,16 @@ int RunBatch(const std::string& programPath, const std::vector<std::string>& arg
   }
   if (outcome == StartupOutcome::Started) return ReportNoWindow();
   return ExitStatusFor(outcome);
+}
+
+int PrintUsage() {
+  std::fputs(kUsage, stdout);
+  return kExitSuccess;
+}
+
+int PrintVersion() {
+  std::printf("tarnwick %s (build %d)\n", TARNWICK_VERSION, TARNWICK_BUILD);
+  return kExitSuccess;
 }
 
 int ReportNoWindow() {

@@ -12,9 +12,13 @@ namespace tarnwick::console {
 
 // Runs the program in batch mode and returns its exit status (128 + the
 // signal's number for a run a signal cancelled). openSource opens the
-// registry source; defaultSource is the one used without -r.
-int RunBatch(const std::string& programPath, const std::vector<std::string>& arguments,
-             const RegistrySourceFactory& openSource, const std::string& defaultSource);
+// registry source.
+int RunBatch(const StartupInput& input, const RegistrySourceFactory& openSource);
+
+// --help: the usage on standard output; returns 0.
+int PrintUsage();
+// --version: the program's version and build on standard output; returns 0.
+int PrintVersion();
 
 // Says on standard error that this build has no window; returns kExitNoWindow.
 int ReportNoWindow();

@@ -112,9 +112,12 @@ TEST_F(ExportRunTest, PerItemWithoutKeysWritesNoFile) {
 
 TEST_F(ExportRunTest, InBatchModeMissingItemsAreMarkedWithoutAQuestion) {
   context.window = nullptr;
-  AddItem("gone", {"HKCU\\Software\\Gone"});
+  AddItem("gone", {"HKCU\\Software\\Gone", "HKCU\\Software\\Away"});
   RunAll();
-  EXPECT_TRUE(prompts.shown.empty());
+  ASSERT_EQ(prompts.shown.size(), 1u);  // said, not asked
+  EXPECT_EQ(prompts.shown[0].text,
+            "アイテム 'gone' のキーはどれも、存在しないかアクセスできません: "
+            "HKCU\\Software\\Gone, HKCU\\Software\\Away");
   EXPECT_TRUE(items.Items(0).NoDelete);
   EXPECT_TRUE(state.DataModified);
 }

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "backitem/update_check.h"
 #include "common/errors.h"
 #include "console/batch_export.h"
@@ -57,9 +59,11 @@ class StartupTest : public testing::Test {
   void SetUp() override { ports.store.SetDword("HKCU\\Software\\Foo", "v", 1); }
 
   StartupOutcome Start(std::vector<std::string> arguments = {"-w"}) {
-    StartupInput input{dir.File("tarnwick"), std::move(arguments), "/home/user/.wine"};
+    StartupInput input{dir.File("tarnwick"), std::move(arguments), "/home/user/.wine", workingDir,
+                       configDir};
     return StartProgram(session, input, ports);
   }
+  std::string workingDir, configDir;  // the program's folder for both unless a test sets them
   StartupOutcome StartBatch(std::vector<std::string> arguments = {"-w"}) {
     StartupOutcome outcome = Start(std::move(arguments));
     return outcome == StartupOutcome::Started
@@ -90,12 +94,22 @@ TEST_F(StartupTest, FileNamesDefaultToTheProgramsNameAndFolder) {
   EXPECT_TRUE(ports.prompts.shown.empty());
 }
 
-TEST_F(StartupTest, CommandLineNamesResolveAgainstTheProgramsFolder) {
+TEST_F(StartupTest, CommandLineNamesResolveAgainstTheWorkingFolder) {
+  workingDir = dir.File("cwd/");
   ASSERT_EQ(Start({"mydata", "-isettings", "-rprefix"}), StartupOutcome::Started);
-  EXPECT_EQ(session.state.DataFileName, dir.File("mydata.dat"));
-  EXPECT_EQ(session.state.IniFileName, dir.File("settings.ini"));
-  EXPECT_EQ(ports.opened, std::vector<std::string>{dir.File("prefix")});
-  EXPECT_EQ(session.registrySource, dir.File("prefix"));
+  EXPECT_EQ(session.state.DataFileName, dir.File("cwd/mydata.dat"));
+  EXPECT_EQ(session.state.IniFileName, dir.File("cwd/settings.ini"));
+  EXPECT_EQ(ports.opened, std::vector<std::string>{dir.File("cwd/prefix")});
+  EXPECT_EQ(session.registrySource, dir.File("cwd/prefix"));
+}
+
+TEST_F(StartupTest, DefaultFilesLiveInTheConfigFolderUnlessBesideTheProgram) {
+  configDir = dir.File("config/tarnwick/");
+  Write("tarnwick.ini", "[Settings]\r\n");  // a portable copy's settings
+  ASSERT_EQ(Start({}), StartupOutcome::Started);
+  EXPECT_EQ(session.state.IniFileName, dir.File("tarnwick.ini"));
+  EXPECT_EQ(session.state.DataFileName, dir.File("config/tarnwick/tarnwick.dat"));
+  EXPECT_TRUE(std::filesystem::is_directory(configDir));  // so that the data file can be saved
 }
 
 TEST_F(StartupTest, CommandLineErrorReadsAndWritesNothing) {
@@ -167,7 +181,7 @@ TEST_F(StartupTest, CancelledExportRestoresTheRegFileAndSavesItemChanges) {
   EXPECT_EQ(Read("tarnwick.reg"), "earlier");
   EXPECT_EQ(Read("tarnwick.reg.bak"), "older");
   EXPECT_NE(Read("tarnwick.dat").find("gone=HKCU\\Software\\Gone,,1"), std::string::npos);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"書き出しを中止しました。"});
+  EXPECT_EQ(Texts().back(), "書き出しを中止しました。");
 }
 
 TEST_F(StartupTest, CancelRequestedDuringStartUpSkipsTheExport) {

@@ -121,7 +121,13 @@ std::vector<std::string> E2eTest::ChildEnvironment() const {
 
 pid_t E2eTest::Spawn(const std::vector<std::string>& arguments, int errFd) {
   std::vector<std::string> env = ChildEnvironment();
-  std::vector<std::string> args{TARNWICK_BINARY};
+  std::vector<std::string> args;
+  if (unprivileged_ && geteuid() == 0) {
+    // Root ignores permissions: the run drops to nobody, so that what
+    // permissions refuse is tested under CI's root as well.
+    args = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+  }
+  args.push_back(TARNWICK_BINARY);
   args.insert(args.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv, envp;
   for (std::string& a : args) argv.push_back(a.data());
@@ -129,9 +135,11 @@ pid_t E2eTest::Spawn(const std::vector<std::string>& arguments, int errFd) {
   argv.push_back(nullptr);
   envp.push_back(nullptr);
   std::string outPath = Path("stdout.txt");
+  std::string cwd = workingDir.empty() ? dir_.Path() : workingDir;
 
   pid_t pid = fork();
   if (pid == 0) {
+    if (chdir(cwd.c_str()) != 0) _exit(126);
     int in = open("/dev/null", O_RDONLY);
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(in, STDIN_FILENO);
@@ -141,6 +149,21 @@ pid_t E2eTest::Spawn(const std::vector<std::string>& arguments, int errFd) {
     _exit(127);
   }
   return pid;
+}
+
+void E2eTest::OpenToEveryone() {
+  namespace fs = std::filesystem;
+  for (const auto& entry : fs::recursive_directory_iterator(dir_.Path())) {
+    fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+  }
+  fs::permissions(dir_.Path(), fs::perms::all, fs::perm_options::add);
+}
+
+Outcome E2eTest::RunUnprivileged(const std::vector<std::string>& arguments) {
+  unprivileged_ = true;
+  Outcome outcome = Run(arguments);
+  unprivileged_ = false;
+  return outcome;
 }
 
 pid_t E2eTest::Start(const std::vector<std::string>& arguments) {

@@ -42,6 +42,10 @@ class E2eTest : public testing::Test {
 
   // Runs tarnwick with these arguments and waits for it (bounded).
   Outcome Run(const std::vector<std::string>& arguments);
+  // Runs it as a user whom permissions stop (nobody, when the tests run as
+  // root); OpenToEveryone first lets that user use what the test made.
+  Outcome RunUnprivileged(const std::vector<std::string>& arguments);
+  void OpenToEveryone();
   // Runs it with standard error on a terminal of 100 columns.
   Outcome RunOnTerminal(const std::vector<std::string>& arguments);
   // Starts it with standard error into a file; Wait collects it.
@@ -60,6 +64,7 @@ class E2eTest : public testing::Test {
   bool Exists(const std::string& name) const;
 
   std::map<std::string, std::string> environment;  // added to the child's environment
+  std::string workingDir;                          // the child's; the test's folder when empty
   std::string prefix;                              // the Wine prefix folder
   std::string data;                                // the data file
   std::string settings;                            // the settings file (never created by the tests)
@@ -69,6 +74,7 @@ class E2eTest : public testing::Test {
   std::vector<std::string> ChildEnvironment() const;
 
   test::TempDir dir_;
+  bool unprivileged_ = false;
 };
 
 }  // namespace tarnwick::e2e

@@ -120,9 +120,11 @@ TEST_F(ExitStatusTest, AMissingOutputFolderIsStatus1AndKeepsItemChanges) {
             "RegEditVer=5\nSeparate=1\nRegFileName=no/such/folder/out\n");
   Outcome outcome = RunBatch();
   EXPECT_EQ(outcome.exitCode, 1) << outcome;
-  EXPECT_EQ(outcome.err,
-            "tarnwick: 書き出し先のフォルダーがありません: " + Path("no/such/folder/") +
-                "\ntarnwick: 書き出し先: " + Path("no/such/folder/") + "\n");
+  EXPECT_EQ(
+      outcome.err,
+      "tarnwick: アイテム 'empty' のキーはどれも、存在しないかアクセスできません: (キーなし)\n"
+      "tarnwick: 書き出し先のフォルダーがありません: " +
+          Path("no/such/folder/") + "\ntarnwick: 書き出し先: " + Path("no/such/folder/") + "\n");
   EXPECT_NE(Read(data).find("empty=,1\r\n"), std::string::npos);
 }
 
@@ -158,15 +160,17 @@ TEST_F(ExitStatusTest, TheProgramsOwnInputsAreNeverOutput) {
   }
 }
 
-TEST_F(ExitStatusTest, AReadOnlyOutputFolderIsStatus1) {
-  // Root writes into read-only folders, and CI runs as root.
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+TEST_F(ExitStatusTest, AReadOnlyOutputFolderIsStatus1AndKeepsTheWritableFileInIt) {
   std::filesystem::create_directory(Path("locked"));
+  WriteData(kItems, "RegEditVer=5\nCreateBackup=1\nRegFileName=locked/out\n");
+  test::WriteFileBytes(Path("locked/out.reg"), "earlier");
+  OpenToEveryone();
   chmod(Path("locked").c_str(), 0555);
-  WriteData(kItems, "RegEditVer=5\nRegFileName=locked/out\n");
-  Outcome outcome = RunBatch();
+  Outcome outcome = RunUnprivileged(BatchArguments());
   EXPECT_EQ(outcome.exitCode, 1) << outcome;
-  EXPECT_NE(outcome.err.find("ファイルへのアクセスが拒否されました"), std::string::npos);
+  EXPECT_NE(outcome.err.find("ファイルへのアクセスが拒否されました"), std::string::npos) << outcome;
+  EXPECT_EQ(Read("locked/out.reg"), "earlier");
+  EXPECT_FALSE(Exists("locked/out.reg.bak"));
 }
 
 TEST_F(ExitStatusTest, PassingTheSizeCapIsStatus1AndRestoresTheEarlierFiles) {

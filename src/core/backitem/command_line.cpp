@@ -29,7 +29,7 @@ std::string RestAsValue(const std::string& argument, std::size_t pos) {
 }
 
 // Applies the option letters of one argument after its leading '-'.
-bool ParseOptionLetters(const std::string& argument, const std::string& programDir,
+bool ParseOptionLetters(const std::string& argument, const std::string& baseDir,
                         ProgramState& state, CommandLineOptions& options) {
   bool ok = argument.size() > 1;  // '-' alone names nothing
   std::size_t pos = 1;
@@ -38,13 +38,13 @@ bool ParseOptionLetters(const std::string& argument, const std::string& programD
     switch (letter) {
       case 'i':
       case 'I':
-        state.IniFileName = ResolveFileName(RestAsValue(argument, pos), ".ini", programDir);
+        state.IniFileName = ResolveFileName(RestAsValue(argument, pos), ".ini", baseDir);
         return ok;
       case 'r':
       case 'R':
         // As -i; without a value it names the program's folder, which start-up
         // then refuses as a registry source unless it holds registry files.
-        options.RegistrySource = ResolveFileName(RestAsValue(argument, pos), "", programDir);
+        options.RegistrySource = ResolveFileName(RestAsValue(argument, pos), "", baseDir);
         return ok;
       case 'p':
       case 'P':
@@ -64,16 +64,16 @@ bool ParseOptionLetters(const std::string& argument, const std::string& programD
 
 }  // namespace
 
-bool ParseCommandLine(const std::vector<std::string>& arguments, const std::string& programDir,
+bool ParseCommandLine(const std::vector<std::string>& arguments, const std::string& baseDir,
                       ProgramState& state, CommandLineOptions& options) {
   bool ok = true;
   for (const std::string& argument : arguments) {
     if (argument.empty()) {
       break;  // the argument list ends at the first empty argument
     } else if (argument[0] == '-') {
-      if (!ParseOptionLetters(argument, programDir, state, options)) ok = false;
+      if (!ParseOptionLetters(argument, baseDir, state, options)) ok = false;
     } else {
-      state.DataFileName = ResolveFileName(argument, ".dat", programDir);
+      state.DataFileName = ResolveFileName(argument, ".dat", baseDir);
     }
   }
   return ok;

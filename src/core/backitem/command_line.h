@@ -7,7 +7,8 @@
 //   -p, -w     switch the progress display off / batch export on; a '+' or
 //              '-' after the letter sets or clears, no sign toggles
 // Letters may be upper or lower case and several may share one argument.
-// Relative names are taken from the program's folder.
+// Relative names are taken from the base folder: the current folder on POSIX,
+// the program's folder on Windows.
 #pragma once
 
 #include <optional>
@@ -26,7 +27,7 @@ struct CommandLineOptions {
 // Applies argv[1..] in order to state (IniFileName, DataFileName,
 // ProgressOff) and options. A wrong argument does not stop the others from
 // being applied; returns false when there was one.
-bool ParseCommandLine(const std::vector<std::string>& arguments, const std::string& programDir,
+bool ParseCommandLine(const std::vector<std::string>& arguments, const std::string& baseDir,
                       ProgramState& state, CommandLineOptions& options);
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 #include "backitem/startup.h"
 
 #include <exception>
+#include <filesystem>
 
 #include "backitem/app_settings.h"
 #include "backitem/data_file.h"
@@ -41,13 +42,30 @@ class FailureWatch : public PromptPort {
   bool failed_ = false;
 };
 
-void SetProgramFileNames(Session& session, const std::string& programPath) {
+void SetProgramFileNames(Session& session, const StartupInput& input) {
   ProgramState& state = session.state;
-  state.ExeFileName = GetLongFileName(programPath);
+  state.ExeFileName = GetLongFileName(input.programPath);
   state.ProgramDir = ExtractFilePath(state.ExeFileName);
   session.helpFileName = ChangeFileExt(state.ExeFileName, ".chm");
   state.IniFileName = ChangeFileExt(state.ExeFileName, ".ini");
   state.DataFileName = ChangeFileExt(state.ExeFileName, ".dat");
+  if (input.configDir.empty()) return;
+  for (std::string* name : {&state.IniFileName, &state.DataFileName}) {
+    if (!FileExists(*name)) *name = input.configDir + ExtractFileName(*name);
+  }
+}
+
+// The configuration folder is made when a file of the program is to live
+// there, so that the data file can be saved into it.
+void MakeConfigDir(const ProgramState& state, const std::string& configDir) {
+  if (configDir.empty()) return;
+  for (const std::string& name : {state.IniFileName, state.DataFileName}) {
+    if (ExtractFilePath(name) == configDir) {
+      std::error_code ignored;  // a failure shows when the file is written
+      std::filesystem::create_directories(configDir, ignored);
+      return;
+    }
+  }
 }
 
 void LoadData(Session& session, PromptPort& prompts) {
@@ -86,9 +104,10 @@ StartupOutcome StartProgram(Session& session, const StartupInput& input, Startup
     ErrorMessage(prompts, "このプログラムを複数同時に起動することはできません。", kProgramName);
     return StartupOutcome::AlreadyRunning;
   }
-  SetProgramFileNames(session, input.programPath);
+  SetProgramFileNames(session, input);
   ProgramState& state = session.state;
-  if (!ParseCommandLine(input.arguments, state.ProgramDir, state, session.options)) {
+  const std::string& baseDir = input.workingDir.empty() ? state.ProgramDir : input.workingDir;
+  if (!ParseCommandLine(input.arguments, baseDir, state, session.options)) {
     ErrorMessage(prompts, "起動オプションに誤りがあります。", kProgramName);
     return StartupOutcome::CommandLineError;
   }
@@ -101,6 +120,7 @@ StartupOutcome StartProgram(Session& session, const StartupInput& input, Startup
     return StartupOutcome::RegistrySourceError;
   }
 
+  MakeConfigDir(state, input.configDir);
   session.items.SortColumn = 0;
   LoadAppSettings(state, prompts);
   LoadData(session, prompts);

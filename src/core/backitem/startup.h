@@ -26,6 +26,12 @@ struct StartupInput {
   std::string programPath;             // the running program file
   std::vector<std::string> arguments;  // argv[1..]
   std::string defaultRegistrySource;   // used without -r
+  // Relative names on the command line are taken from this folder (with a
+  // trailing separator); empty: the program's folder.
+  std::string workingDir;
+  // The settings and data files by default, when none is beside the program
+  // (a portable copy); empty: beside the program.
+  std::string configDir;
 };
 
 // Opens the registry source that -r names (or its default) as a store.

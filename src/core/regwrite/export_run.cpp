@@ -57,6 +57,13 @@ int ExportRun::TotalKeyCount() const {
   return total;
 }
 
+std::string MissingItemLine(const TBackItem& item) {
+  std::string keys;
+  for (const std::string& key : item.BackupKeys) keys += (keys.empty() ? "" : ", ") + key;
+  return "アイテム '" + item.Name + "' のキーはどれも、存在しないかアクセスできません: " +
+         (keys.empty() ? "(キーなし)" : keys);
+}
+
 // Every entry named "*.reg" in the folder, as full names.
 std::vector<std::string> ListRegFiles(const std::string& folder) {
   std::vector<std::string> names;
@@ -160,10 +167,15 @@ bool ExportRun::RegWriteItem() {
       written = true;
     }
   }
-  if (written || item.NoDelete) return written;
-
+  if (written) return written;
   MainWindowPort* window = context_.window;
-  if (AskDeleteMissingItem(item, context_.prompts, window && window->IsVisible())) {
+  const bool windowVisible = window && window->IsVisible();
+  // Without the window nobody is asked; still, a backup that keeps none of
+  // an item's keys is said, one line for each such item.
+  if (!windowVisible) context_.prompts.ShowMessage(MissingItemLine(item), "", PromptIcon::Warning);
+  if (item.NoDelete) return written;
+
+  if (AskDeleteMissingItem(item, context_.prompts, windowVisible)) {
     context_.items.Delete(index);
     for (std::size_t j = static_cast<std::size_t>(position_); j < indices_.size(); ++j)
       --indices_[j];
