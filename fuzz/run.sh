@@ -36,7 +36,7 @@ case $target in
     for file in tests/data/wine8-fresh-prefix/*.reg; do split_registry "$file"; done
     cp tests/data/wine/* "$seeds/"
     ;;
-  ini_file_fuzz) cp fuzz/seeds-ini/* examples/example.dat "$seeds/" ;;
+  ini_file_fuzz) cp fuzz/seeds-ini/* "$seeds/" ;;  # example.dat among them
   comma_text_fuzz) cp fuzz/seeds-comma/* "$seeds/" ;;
 esac
 

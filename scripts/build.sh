@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 mode=${1:-demo}
 build=${BUILD_DIR:-build-release}
 
-packages=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev)
+packages=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev ccache)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -24,14 +24,26 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C "$build" -j "$(nproc)"
+# The configure step's output is shown only when it fails.
+configure() { # build-dir cmake-arguments...
+  local dir=$1 log
+  shift
+  log=$(mktemp)
+  if ! cmake -S . -B "$dir" -G Ninja "$@" >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    exit 1
+  fi
+  rm -f "$log"
+}
 
 case "$mode" in
   demo)
+    # Only what the demo runs: the program, without the tests.
+    configure "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    ninja -C "$build" -j "$(nproc)" tarnwick
     # A copy of the example data file, so that the repository's stays as it
-    # is; the REG file is written beside the copy. Relative names on the
-    # command line are taken from the program's folder, so both are absolute.
+    # is; the REG file is written beside the copy.
     dir=$(cd "$build" && pwd)
     cp examples/example.dat "$dir/example.dat"
     "$dir/tarnwick" -w -p -r"$PWD/examples/wine-prefix" "$dir/example.dat"
@@ -40,11 +52,12 @@ case "$mode" in
     iconv -f UTF-16 -t UTF-8 "$out" | tr -d '\r'
     ;;
   test)
+    configure "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    ninja -C "$build" -j "$(nproc)"
     ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
     asan=${build}-asan
-    cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-      -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
-      >/dev/null
+    configure "$asan" -DCMAKE_BUILD_TYPE=Debug \
+      -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
     ninja -C "$asan" -j "$(nproc)" tarnwick_core_tests tarnwick tarnwick_e2e_tests
     ctest --test-dir "$asan" --output-on-failure -j "$(nproc)"
     ;;
