@@ -97,5 +97,16 @@ TEST_F(AppSettingsTest, ReadOnlyFileOffersRetryAndKeepsItsContents) {
   EXPECT_EQ(prompts.shown[0].caption, "読み込みエラー");
 }
 
+TEST_F(AppSettingsTest, AFileInUtf8IsRefusedAndNeverRewritten) {
+  const std::string utf8 = "[DefaultSettings]\r\nRegFileName=バックアップ\r\n";
+  WriteFileBytes(state.IniFileName, utf8);
+  LoadAppSettings(state, prompts);
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_NE(prompts.shown[0].text.find("UTF-8 で書かれています (2 行目)"), std::string::npos);
+  EXPECT_EQ(state.DefaultSettings, TOption());  // the defaults, not a misread name
+  EXPECT_TRUE(SaveAppSettings(state, prompts));
+  EXPECT_EQ(ReadFileBytes(state.IniFileName), utf8);
+}
+
 }  // namespace
 }  // namespace tarnwick::test

@@ -127,7 +127,7 @@ pid_t E2eTest::Spawn(const std::vector<std::string>& arguments, int errFd) {
     // permissions refuse is tested under CI's root as well.
     args = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
   }
-  args.push_back(TARNWICK_BINARY);
+  args.push_back(program);
   args.insert(args.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv, envp;
   for (std::string& a : args) argv.push_back(a.data());

@@ -65,6 +65,7 @@ class E2eTest : public testing::Test {
 
   std::map<std::string, std::string> environment;  // added to the child's environment
   std::string workingDir;                          // the child's; the test's folder when empty
+  std::string program = TARNWICK_BINARY;           // what Run runs
   std::string prefix;                              // the Wine prefix folder
   std::string data;                                // the data file
   std::string settings;                            // the settings file (never created by the tests)

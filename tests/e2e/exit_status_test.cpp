@@ -198,5 +198,22 @@ TEST_F(ExitStatusTest, AFailedSaveIsStatus3AfterTheExport) {
   EXPECT_EQ(Read(data), dataBefore);
 }
 
+TEST_F(ExitStatusTest, ARunThatFindsNoKeyKeepsTheEarlierFile) {
+  WriteData("gone=HKCU\\Software\\Fixture\\Gone,,0\n", "RegEditVer=5\n");  // no backup
+  test::WriteFileBytes(Path("items.reg"), "earlier");
+  EXPECT_EQ(RunBatch().exitCode, 0);
+  EXPECT_EQ(Read("items.reg"), "earlier");
+  // The development tool writes through the same steps.
+  program = TARNWICK_REGEXPORT;
+  Outcome outcome = Run({"-r", prefix, "-o", Path("items.reg"), "HKCU\\Software\\Fixture\\Gone"});
+  EXPECT_EQ(outcome.exitCode, 1) << outcome;
+  EXPECT_EQ(Read("items.reg"), "earlier");
+  const std::string userReg = Read("prefix/user.reg");
+  outcome = Run({"-r", prefix, "-o", prefix + "/user.reg", "HKCU\\Software\\Fixture\\Viewer"});
+  EXPECT_EQ(outcome.exitCode, 1) << outcome;
+  EXPECT_NE(outcome.err.find("プログラムが読み込むファイルなので"), std::string::npos) << outcome;
+  EXPECT_EQ(Read("prefix/user.reg"), userReg);
+}
+
 }  // namespace
 }  // namespace tarnwick::e2e
