@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "common/errors.h"
 #include "common/key_path.h"
@@ -211,10 +212,8 @@ void RegWriter::WriteValueLine(const RegistryKey* key, const std::string& name) 
       }
       std::u16string text;
       if (WideReads()) {
-        uint32_t type = 0;
-        std::string data;
-        if (!ReadRaw(key, name, type, data)) return;
-        text = WideTextUpToNul(data);
+        if (!ReadRaw(key, name)) return;
+        text = WideTextUpToNul(raw_.data);
       } else {
         text = Utf8ToUtf16(reader.ReadString(name));
       }
@@ -245,26 +244,22 @@ void RegWriter::WriteValueLine(const RegistryKey* key, const std::string& name) 
   file_.WriteRegLine(line_);
 }
 
-bool RegWriter::ReadRaw(const RegistryKey* key, const std::string& name, uint32_t& type,
-                        std::string& data) const {
+// Reads the value's type and data into raw_, whose buffer is reused value
+// after value.
+bool RegWriter::ReadRaw(const RegistryKey* key, const std::string& name) {
   const KeyReader reader(key);
   TextForm form = WideReads() ? TextForm::Wide : TextForm::Narrow;
   uint32_t size = 0;
-  RegValue value;
-  if (!reader.QueryValueInfo(name, form, type, size) ||
-      !reader.QueryValue(name, form, size, value)) {
-    return false;
-  }
-  data = std::move(value.data);
-  return true;
+  return reader.QueryValueInfo(name, form, raw_.type, size) &&
+         reader.QueryValue(name, form, size, raw_);
 }
 
 // Appends the hex form of a value's raw data to line_, writing full lines as
 // it wraps; false when the value cannot be read.
 bool RegWriter::AppendHexForm(const RegistryKey* key, const std::string& name) {
-  uint32_t type = 0;
-  std::string data;
-  if (!ReadRaw(key, name, type, data)) return false;
+  if (!ReadRaw(key, name)) return false;
+  const uint32_t type = raw_.type;
+  std::string& data = raw_.data;
   const int version = RegVersion();
   if (!WideReads() && version == 5 && IsStringType(type)) {
     data = Utf16ToLeBytes(Cp932ToUtf16(data));
@@ -280,17 +275,24 @@ bool RegWriter::AppendHexForm(const RegistryKey* key, const std::string& name) {
     line_ += u"):";
   }
 
+  // A line ends after the byte that takes it past the limit, unless that
+  // byte is the last one.
   std::size_t length = version == 4 ? Cp932Length(line_) : line_.size();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
   const std::size_t n = data.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    line_.append(kHex.entries[static_cast<unsigned char>(data[i])], 3);
-    length += 3;
-    if (length > kHexLineLimit && i < n - 1) {
-      line_.push_back(u'\\');
-      file_.WriteRegLine(line_);
-      line_.assign(u"  ");
-      length = 2;
+  for (std::size_t i = 0;;) {
+    std::size_t room = length > kHexLineLimit ? 1 : (kHexLineLimit - length) / 3 + 1;
+    std::size_t take = std::min(room, n - i);
+    std::size_t at = line_.size();
+    line_.resize(at + 3 * take);
+    for (char16_t* out = line_.data() + at; take > 0; --take, ++i, out += 3) {
+      std::memcpy(out, kHex.entries[bytes[i]], sizeof kHex.entries[0]);
     }
+    if (i == n) break;
+    line_.push_back(u'\\');
+    file_.WriteRegLine(line_);
+    line_.assign(u"  ");
+    length = 2;
   }
   if (!line_.empty() && line_.back() == u',') line_.pop_back();
   return true;

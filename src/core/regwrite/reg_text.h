@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "registry/registry_store.h"
+
 namespace tarnwick {
 
 class ProgressPort;
@@ -63,8 +65,7 @@ class RegWriter {
   void WriteKey(const RegistryKey* key, unsigned depth, const std::string* singleValue,
                 bool subKeysReachable);
   void WriteValueLine(const RegistryKey* key, const std::string& name);
-  bool ReadRaw(const RegistryKey* key, const std::string& name, uint32_t& type,
-               std::string& data) const;
+  bool ReadRaw(const RegistryKey* key, const std::string& name);
   bool AppendHexForm(const RegistryKey* key, const std::string& name);
 
   RegistryStore& store_;
@@ -73,6 +74,7 @@ class RegWriter {
   std::u16string keyName_;  // the key being written, as its line names it
   std::u16string line_;     // the line being built, reused
   std::u16string scratch_;  // a value name being converted, reused
+  RegValue raw_;            // the value being written, reused
 };
 
 }  // namespace tarnwick
