@@ -67,7 +67,9 @@ void OpenMissingStandardFiles() {
 
 StartupOutcome StartAndExport(Session& session, ConsolePorts& ports, const StartupInput& input) {
   try {
+    SetCancelEndsAtOnce(true);
     StartupOutcome outcome = StartProgram(session, input, ports);
+    SetCancelEndsAtOnce(false);  // from here a cancel is checked, and the data file saved
     if (outcome != StartupOutcome::Started || !session.options.BatchExport) return outcome;
     return RunBatchExport(session, ports.Prompts(), ports.Progress());
   } catch (const std::exception& e) {

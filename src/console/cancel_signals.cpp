@@ -7,8 +7,10 @@ namespace tarnwick::console {
 namespace {
 
 volatile sig_atomic_t g_received = 0;
+volatile sig_atomic_t g_endAtOnce = 0;
 
 void OnCancelSignal(int signo) {
+  if (g_endAtOnce) _exit(CancelledExitStatus(signo));
   if (g_received == 0) g_received = signo;
 }
 
@@ -23,6 +25,10 @@ void Catch(int signo) {
 }
 
 }  // namespace
+
+void SetCancelEndsAtOnce(bool atOnce) {
+  g_endAtOnce = atOnce;
+}
 
 void InstallCancelSignals() {
   Catch(SIGINT);

@@ -12,6 +12,12 @@ namespace tarnwick::console {
 // standard error never ends a run half-way.
 void InstallCancelSignals();
 
+// While set, a cancel signal ends the process at once with its status: for
+// the time before the export, when the program only reads and what it
+// writes (settings, the update-checker entry) is replaced atomically, so that
+// even a read that blocks cannot hold a cancelled run.
+void SetCancelEndsAtOnce(bool atOnce);
+
 // The first signal received, or 0.
 int ReceivedCancelSignal();
 
