@@ -160,9 +160,17 @@ void E2eTest::OpenToEveryone() {
 }
 
 Outcome E2eTest::RunUnprivileged(const std::vector<std::string>& arguments) {
+  // A copy of the program in the test's folder: the build folder may lie
+  // where the other user cannot reach it (below /root, say).
+  namespace fs = std::filesystem;
+  const std::string original = program;
+  program = Path("program");
+  fs::copy_file(original, program, fs::copy_options::overwrite_existing);
+  fs::permissions(program, fs::perms::all, fs::perm_options::add);
   unprivileged_ = true;
   Outcome outcome = Run(arguments);
   unprivileged_ = false;
+  program = original;
   return outcome;
 }
 
