@@ -11,7 +11,8 @@ cd "$(dirname "$0")/.."
 mode=${1:-demo}
 build=${BUILD_DIR:-build-release}
 
-packages=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev ccache)
+packages=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev ccache qt6-base-dev
+  fonts-ipafont-gothic)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -58,7 +59,7 @@ case "$mode" in
     asan=${build}-asan
     configure "$asan" -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-    ninja -C "$asan" -j "$(nproc)" tarnwick_core_tests tarnwick tarnwick_e2e_tests
+    ninja -C "$asan" -j "$(nproc)" tarnwick_core_tests tarnwick tarnwick_e2e_tests tarnwick_ui_tests
     ctest --test-dir "$asan" --output-on-failure -j "$(nproc)"
     ;;
   *)

@@ -1,5 +1,6 @@
-// tarnwick: the program. Batch mode (-w) runs headless and never starts a GUI
-// toolkit, so the choice is made from the command line before anything else.
+// tarnwick: the program. The window, unless -w asks for batch mode, which
+// runs headless and never needs a display; the choice is made from the
+// command line before anything else.
 #include <string>
 #include <vector>
 
@@ -8,20 +9,24 @@
 #include "backitem/command_line.h"
 #include "backitem/program_state.h"
 #include "console/batch_main.h"
+#include "console/exit_status.h"
+#include "ui/window_main.h"
 
 int main(int argc, char** argv) {
   using namespace tarnwick;
   std::vector<std::string> arguments(argv + 1, argv + argc);
   if (arguments.size() == 1 && arguments[0] == "--help") return console::PrintUsage();
   if (arguments.size() == 1 && arguments[0] == "--version") return console::PrintVersion();
+  StartupInput input{console::RunningProgramPath(argc > 0 ? argv[0] : nullptr), arguments,
+                     app::DefaultRegistrySource(), app::WorkingDir(), app::ConfigDir()};
   // A look at the options only; start-up parses them again with the real folder.
   ProgramState scratch;
   CommandLineOptions options;
   bool valid = ParseCommandLine(arguments, "/", scratch, options);
-  // Until the window exists, an invalid command line is reported by the
-  // console too, so that it is never mistaken for a missing window.
-  if (valid && !options.BatchExport) return console::ReportNoWindow();
-  StartupInput input{console::RunningProgramPath(argc > 0 ? argv[0] : nullptr), arguments,
-                     app::DefaultRegistrySource(), app::WorkingDir(), app::ConfigDir()};
-  return console::RunBatch(input, app::OpenRegistrySource);
+  // An invalid command line is reported on the console, display or not.
+  if (!valid || options.BatchExport) return console::RunBatch(input, app::OpenRegistrySource);
+  if (!ui::HasDisplay()) return console::ReportNoDisplay();
+  StartupOutcome outcome = ui::RunWindow(argc, argv, input, app::OpenRegistrySource);
+  return outcome == StartupOutcome::Started ? console::kExitSuccess
+                                            : console::ExitStatusFor(outcome);
 }

@@ -93,7 +93,7 @@ int RunBatch(const StartupInput& input, const RegistrySourceFactory& openSource)
   if (outcome == StartupOutcome::CommandLineError && isatty(STDERR_FILENO)) {
     std::fputs(kUsage, stderr);
   }
-  if (outcome == StartupOutcome::Started) return ReportNoWindow();
+  if (outcome == StartupOutcome::Started) return ReportNoDisplay();
   return ExitStatusFor(outcome);
 }
 
@@ -107,8 +107,8 @@ int PrintVersion() {
   return kExitSuccess;
 }
 
-int ReportNoWindow() {
-  std::fputs(ConsoleMessage("このビルドにはまだウィンドウがありません。"
+int ReportNoDisplay() {
+  std::fputs(ConsoleMessage("ディスプレイがないので、ウィンドウを開けません。"
                             "一括書き出しには -w を指定してください。",
                             "")
                  .c_str(),

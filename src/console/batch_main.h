@@ -20,8 +20,9 @@ int PrintUsage();
 // --version: the program's version and build on standard output; returns 0.
 int PrintVersion();
 
-// Says on standard error that this build has no window; returns kExitNoWindow.
-int ReportNoWindow();
+// Says on standard error that there is no display for the window; returns
+// kExitNoWindow.
+int ReportNoDisplay();
 
 // The running program file: /proc/self/exe, else argv0 made absolute.
 std::string RunningProgramPath(const char* argv0);

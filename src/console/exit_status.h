@@ -13,7 +13,7 @@ inline constexpr int kExitSaveFailed = 3;
 inline constexpr int kExitDataFile = 4;
 inline constexpr int kExitRegistrySource = 5;
 inline constexpr int kExitAlreadyRunning = 6;
-inline constexpr int kExitNoWindow = 7;
+inline constexpr int kExitNoWindow = 7;     // the window was wanted, but there is no display
 inline constexpr int kExitCancelled = 130;  // as a shell reports SIGINT
 
 int ExitStatusFor(StartupOutcome outcome);

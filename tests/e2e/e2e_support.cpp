@@ -111,7 +111,9 @@ std::vector<std::string> E2eTest::ChildEnvironment() const {
     std::size_t eq = text.find('=');
     if (eq != std::string::npos) vars[text.substr(0, eq)] = text.substr(eq + 1);
   }
-  for (const char* name : {"WINEPREFIX", "DISPLAY", "WAYLAND_DISPLAY"}) vars.erase(name);
+  for (const char* name : {"WINEPREFIX", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    vars.erase(name);
+  }
   vars["HOME"] = Path("home");
   for (const auto& [name, value] : environment) vars[name] = value;
   std::vector<std::string> list;

@@ -54,10 +54,12 @@ TEST_F(ExitStatusTest, CommandLineErrorsAreStatus2) {
   }
 }
 
-TEST_F(ExitStatusTest, WithoutBatchModeThereIsNoWindowYet) {
+TEST_F(ExitStatusTest, TheWindowWithoutADisplayIsStatus7) {
   Outcome outcome = Run({"-i" + settings, "-r" + prefix, data});
   EXPECT_EQ(outcome.exitCode, 7) << outcome;
-  EXPECT_NE(outcome.err.find("-w"), std::string::npos);
+  EXPECT_EQ(outcome.err,
+            "tarnwick: ディスプレイがないので、ウィンドウを開けません。一括書き出しには -w "
+            "を指定してください。\n");
   ExpectNothingWritten();
 }
 

@@ -1,0 +1,60 @@
+#include "ui/file_dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace tarnwick::ui {
+namespace {
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+std::optional<std::string> Chosen(const QString& name) {
+  if (name.isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(name).toStdString();
+}
+
+}  // namespace
+
+std::optional<std::string> QtFileDialogs::SaveRegFile(const std::string& folder,
+                                                      const std::string& proposedName) {
+  QFileDialog dialog(QApplication::activeWindow(), "選択REG書き出し", Q(folder));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters({"登録ファイル (*.reg)", "すべてのファイル (*)"});
+  dialog.setDefaultSuffix("reg");
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);  // the export keeps a backup
+  dialog.selectFile(Q(proposedName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return Chosen(dialog.selectedFiles().front());
+}
+
+std::optional<std::string> QtFileDialogs::ChooseFolder(const std::string& prompt,
+                                                       const std::string& folder) {
+  // Qt's chooser refuses a typed folder that does not exist by itself.
+  return Chosen(
+      QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(prompt), Q(folder)));
+}
+
+std::optional<std::string> QtFileDialogs::OpenDataFile(const std::string& folder) {
+  QFileDialog dialog(QApplication::activeWindow(), "データ ファイルを開く", Q(folder));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters({"データ ファイル (*.dat)", "すべてのファイル (*)"});
+  dialog.setDefaultSuffix("dat");
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  QString name = dialog.selectedFiles().front();
+  if (!QFileInfo::exists(name) &&
+      QMessageBox::question(QApplication::activeWindow(), "データ ファイルを開く",
+                            QString("%1 は存在しません。\n作成しますか?").arg(name),
+                            QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::No) != QMessageBox::Yes) {
+    return std::nullopt;
+  }
+  return Chosen(name);
+}
+
+}  // namespace tarnwick::ui

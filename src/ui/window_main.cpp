@@ -1,0 +1,76 @@
+#include "ui/window_main.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <cstdlib>
+
+#include "common/single_instance.h"
+#include "ui/file_dialogs.h"
+#include "ui/main_form.h"
+#include "ui/message_boxes.h"
+#include "ui/progress_form.h"
+
+namespace tarnwick::ui {
+namespace {
+
+class WindowPorts : public StartupPorts {
+ public:
+  explicit WindowPorts(const RegistrySourceFactory& openSource) : openSource_(openSource) {}
+  bool AcquireInstanceLock() override { return lock_.Acquire(DefaultLockPath(kProgramName)); }
+  std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) override {
+    return openSource_(path);
+  }
+  PromptPort& Prompts() override { return prompts_; }
+
+ private:
+  const RegistrySourceFactory& openSource_;
+  SingleInstanceLock lock_;
+  MessageBoxes prompts_;
+};
+
+// "MS UI Gothic" where it exists, else a Japanese font of the system.
+void UseJapaneseFont() {
+  const QStringList families = QFontDatabase::families();
+  for (const char* name : {"MS UI Gothic", "IPAGothic", "IPAPGothic", "Noto Sans CJK JP",
+                           "VL Gothic", "Takao Gothic"}) {
+    if (families.contains(name)) {
+      QFont font(name);
+      font.setPointSize(9);
+      QApplication::setFont(font);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+bool HasDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    if (const char* value = std::getenv(name); value && *value) return true;
+  }
+  return false;
+}
+
+StartupOutcome RunWindow(int& argc, char** argv, const StartupInput& input,
+                         const RegistrySourceFactory& openSource) {
+  QApplication app(argc, argv);
+  UseJapaneseFont();
+  Session session;
+  WindowPorts ports(openSource);
+  StartupOutcome outcome = StartProgram(session, input, ports);
+  if (outcome != StartupOutcome::Started) return outcome;
+  TProgressForm progress(session.state.ProgressOff);
+  QtFileDialogs files;
+  TMainForm window(session, ports.Prompts(), files, progress);
+  progress.setParent(&window, progress.windowFlags());
+  if (session.state.Window.State == 2) {
+    window.showMaximized();
+  } else {
+    window.show();
+  }
+  app.exec();
+  return StartupOutcome::Started;
+}
+
+}  // namespace tarnwick::ui

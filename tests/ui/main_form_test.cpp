@@ -1,0 +1,168 @@
+// The main window driven as a person would, headless: which commands are
+// offered, what they leave on disk, and that boxes and file dialogs go
+// through ports the test answers.
+#include "ui/main_form.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QTest>
+#include <QTreeWidget>
+#include <functional>
+
+#include "fake_ports.h"
+#include "memory_store.h"
+#include "scripted_prompts.h"
+#include "temp_dir.h"
+#include "ui/file_dialogs.h"
+
+namespace tarnwick::ui {
+namespace {
+
+class ScriptedDialogs : public FileDialogs {
+ public:
+  std::string proposed;               // the last name SaveRegFile proposed
+  std::optional<std::string> answer;  // what every dialog returns
+
+  std::optional<std::string> SaveRegFile(const std::string&, const std::string& name) override {
+    proposed = name;
+    return answer;
+  }
+  std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
+    return answer;
+  }
+  std::optional<std::string> OpenDataFile(const std::string&) override { return answer; }
+};
+
+// Lets the test act while an export pumps messages.
+class PumpingProgress : public test::FakeProgress {
+ public:
+  int starts = 0;
+  std::function<void()> onPump;
+  void StartProgress(const std::string& info, const std::string& caption, int max) override {
+    ++starts;
+    FakeProgress::StartProgress(info, caption, max);
+  }
+  void ProcessMessages() override {
+    if (auto pump = std::exchange(onPump, nullptr)) pump();
+  }
+};
+
+}  // namespace
+
+class MainFormTest : public QObject {
+  Q_OBJECT
+
+ private:
+  struct Fixture {
+    test::TempDir dir;
+    Session session;
+    MemoryStore* store = nullptr;
+    test::ScriptedPrompts prompts;
+    ScriptedDialogs files;
+    PumpingProgress progress;
+    std::unique_ptr<TMainForm> form;
+
+    Fixture() {
+      auto memory = std::make_unique<MemoryStore>();
+      store = memory.get();
+      store->SetDword("HKCU\\Software\\Foo", "v", 1);
+      store->SetDword("HKCU\\Software\\Bar", "v", 2);
+      session.store = std::move(memory);
+      session.state.DataFileName = dir.File("items.dat");
+      session.state.IniFileName = dir.File("tarnwick.ini");
+      session.state.Settings.RegEditVer = 4;
+      std::vector<std::string> foo{"HKCU\\Software\\Foo"}, bar{"HKCU\\Software\\Bar"};
+      session.items.Add("foo", &foo, "", false);
+      session.items.Add("bar", &bar, "", false);
+      form = std::make_unique<TMainForm>(session, prompts, files, progress);
+    }
+    QAction* Act(const char* name) { return form->findChild<QAction*>(name); }
+    QTreeWidget* List() { return form->findChild<QTreeWidget*>("BackList"); }
+    void Select(int row) { List()->topLevelItem(row)->setSelected(true); }
+  };
+  std::unique_ptr<Fixture> f;
+
+ private slots:
+  void init() { f = std::make_unique<Fixture>(); }
+  void cleanup() { f.reset(); }
+
+  void commandsFollowTheListTheSelectionAndTheMode() {
+    QVERIFY(f->Act("RegWriteAct")->isEnabled());
+    QVERIFY(!f->Act("SelRegWriteAct")->isEnabled());
+    QVERIFY(!f->Act("DeleteConfirmAct")->isEnabled());
+    f->Select(1);
+    QVERIFY(f->Act("SelRegWriteAct")->isEnabled());
+    QVERIFY(f->Act("DeleteConfirmAct")->isEnabled());
+    // Only the mode that differs from the stored one is offered.
+    QVERIFY(f->Act("RegWrite2Act")->isVisible() && !f->Act("RegWrite1Act")->isVisible());
+    f->session.state.Settings.Separate = true;
+    f->form->UpdateActions();
+    QVERIFY(f->Act("RegWrite1Act")->isVisible() && !f->Act("RegWrite2Act")->isVisible());
+    // An empty list offers neither export nor delete.
+    f->session.items.Clear();
+    f->session.items.UpdateListView(*f->form);
+    QVERIFY(!f->Act("RegWriteAct")->isEnabled());
+    QVERIFY(f->Act("OpenFileAct")->isEnabled());
+  }
+
+  void aForcedModeExportsOnceAndKeepsTheStoredMode() {
+    f->Act("RegWrite2Act")->trigger();
+    QVERIFY(test::FileExists(f->dir.File("Foo.reg")));
+    QVERIFY(test::FileExists(f->dir.File("Bar.reg")));
+    QVERIFY(!f->session.state.Settings.Separate);
+    QVERIFY(!f->session.state.DataModified);
+  }
+
+  void deleteAsksFirstWhenConfirmDeleteIsOn() {
+    f->session.state.ConfirmDelete = true;
+    f->Select(0);
+    f->prompts.answers = {PromptAnswer::No};
+    f->Act("DeleteConfirmAct")->trigger();
+    QCOMPARE(f->session.items.Count(), 2);
+    f->prompts.answers = {PromptAnswer::Yes};
+    QTest::keyClick(f->List(), Qt::Key_Delete);
+    QCOMPARE(f->session.items.Count(), 1);
+    QCOMPARE(f->session.items.Items(0).Name, std::string("bar"));
+    QVERIFY(f->session.state.DataModified);
+    QVERIFY(!f->Act("DeleteConfirmAct")->isEnabled());  // no row is selected after it
+  }
+
+  void aColumnSortsAscendingThenDescending() {
+    QHeaderView* header = f->List()->header();
+    emit header->sectionClicked(0);
+    QCOMPARE(f->List()->topLevelItem(0)->text(0), QString("bar"));
+    emit header->sectionClicked(0);
+    QCOMPARE(f->List()->topLevelItem(0)->text(0), QString("foo"));
+    QVERIFY(f->session.state.DataModified);
+  }
+
+  void exportingOneSelectedItemProposesItsFileName() {
+    f->Select(0);
+    f->files.answer = f->dir.File("chosen.reg");
+    f->Act("SelRegWriteAct")->trigger();
+    QCOMPARE(f->files.proposed, std::string("Foo.reg"));
+    QVERIFY(test::FileExists(f->dir.File("chosen.reg")));
+    QVERIFY(f->session.state.Settings.RegFileName.empty());  // never kept
+  }
+
+  void noSecondExportStartsWhileOneRuns() {
+    f->progress.onPump = [this] { f->Act("RegWriteAct")->trigger(); };
+    f->Act("RegWriteAct")->trigger();
+    QCOMPARE(f->progress.starts, 1);
+    QVERIFY(test::FileExists(f->dir.File("items.reg")));
+    QVERIFY(f->Act("RegWriteAct")->isEnabled());  // and the next one may start
+  }
+
+  void closingSavesTheDataFile() {
+    f->session.state.DataModified = true;
+    f->form->close();
+    QVERIFY(test::ReadFileBytes(f->dir.File("items.dat")).find("foo=HKCU\\Software\\Foo,,0") !=
+            std::string::npos);
+    QVERIFY(test::FileExists(f->dir.File("tarnwick.ini")));
+  }
+};
+
+}  // namespace tarnwick::ui
+
+QTEST_MAIN(tarnwick::ui::MainFormTest)
+#include "main_form_test.moc"

@@ -1,0 +1,81 @@
+// Renders each window of the program, with the Japanese font, into PNG files
+// in the given folder: the main window with the example items, and the
+// progress dialog. Run with QT_QPA_PLATFORM=offscreen.
+//   tarnwick_screenshots OUTPUT_FOLDER
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QPixmap>
+#include <cstdio>
+
+#include "app/registry_source.h"
+#include "backitem/startup.h"
+#include "common/single_instance.h"
+#include "ui/file_dialogs.h"
+#include "ui/main_form.h"
+#include "ui/message_boxes.h"
+#include "ui/progress_form.h"
+
+namespace {
+
+using namespace tarnwick;
+
+class ShotPorts : public StartupPorts {
+ public:
+  bool AcquireInstanceLock() override { return true; }
+  std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) override {
+    return app::OpenRegistrySource(path);
+  }
+  PromptPort& Prompts() override { return prompts_; }
+
+ private:
+  ui::MessageBoxes prompts_;
+};
+
+bool Save(QWidget& widget, const QString& file) {
+  bool ok = widget.grab().save(file);
+  std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(file));
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fputs("usage: tarnwick_screenshots OUTPUT_FOLDER\n", stderr);
+    return 2;
+  }
+  const QString out = QString::fromLocal8Bit(argv[1]) + "/";
+  for (const char* family : {"MS UI Gothic", "IPAGothic", "Noto Sans CJK JP"}) {
+    if (QFontDatabase::families().contains(family)) {
+      QFont font(family);
+      font.setPointSize(9);
+      QApplication::setFont(font);
+      break;
+    }
+  }
+  Session session;
+  ShotPorts ports;
+  StartupInput input{std::string(argv[1]) + "/tarnwick",
+                     {TARNWICK_EXAMPLES "/example.dat", "-r" TARNWICK_EXAMPLES "/wine-prefix",
+                      "-i" + std::string(argv[1]) + "/x.ini"},
+                     "",
+                     "",
+                     ""};
+  // The example prefix has no update-checker key, so start-up registers nothing.
+  if (StartProgram(session, input, ports) != StartupOutcome::Started) return 1;
+  ui::QtFileDialogs files;
+  ui::TProgressForm progress(session.state.ProgressOff);
+  ui::TMainForm form(session, ports.Prompts(), files, progress);
+  form.show();
+  QApplication::processEvents();
+  bool ok = Save(form, out + "main-window.png");
+  progress.StartProgress("書き出し中...", "REGファイル書き出し", 100);
+  progress.SetProgress(45);
+  QApplication::processEvents();
+  ok = Save(progress, out + "progress.png") && ok;
+  progress.CloseProgress();
+  form.hide();  // nothing is saved: the example stays as it is
+  return ok ? 0 : 1;
+}
