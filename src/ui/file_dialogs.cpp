@@ -57,4 +57,15 @@ std::optional<std::string> QtFileDialogs::OpenDataFile(const std::string& folder
   return Chosen(name);
 }
 
+std::optional<std::string> QtFileDialogs::BrowseRegFile(const std::string& folder,
+                                                        const std::string& name) {
+  QFileDialog dialog(QApplication::activeWindow(), "ファイルの参照", Q(folder));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);  // the file need not exist
+  dialog.setNameFilters({"登録ファイル (*.reg)", "すべてのファイル (*)"});
+  dialog.selectFile(Q(name));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return Chosen(dialog.selectedFiles().front());
+}
+
 }  // namespace tarnwick::ui

@@ -20,6 +20,10 @@ class FileDialogs {
   // DatOpenDlg: "データ ファイルを開く"; a name that does not exist is
   // accepted after a question. Empty when cancelled.
   virtual std::optional<std::string> OpenDataFile(const std::string& folder) = 0;
+  // RegFileBrowseDlg: "ファイルの参照", a file in an existing folder that
+  // need not exist, name preset. Empty when cancelled.
+  virtual std::optional<std::string> BrowseRegFile(const std::string& folder,
+                                                   const std::string& name) = 0;
 };
 
 // The real dialogs of Qt, owned by the active window.
@@ -30,6 +34,8 @@ class QtFileDialogs : public FileDialogs {
   std::optional<std::string> ChooseFolder(const std::string& prompt,
                                           const std::string& folder) override;
   std::optional<std::string> OpenDataFile(const std::string& folder) override;
+  std::optional<std::string> BrowseRegFile(const std::string& folder,
+                                           const std::string& name) override;
 };
 
 }  // namespace tarnwick::ui

@@ -15,10 +15,12 @@
 
 #include "backitem/app_settings.h"
 #include "backitem/data_file.h"
+#include "common/file_names.h"
 #include "common/path_utils.h"
 #include "common/prompts.h"
 #include "regwrite/export_run.h"
 #include "ui/file_dialogs.h"
+#include "ui/option_form.h"
 
 namespace tarnwick::ui {
 namespace {
@@ -170,6 +172,9 @@ void TMainForm::BuildMenus() {
     BackListPopupMenu->addAction(action);
   }
   AssistPopupMenu->setObjectName("AssistPopupMenu");
+  QAction* option = AssistPopupMenu->addAction("オプション(&O)...");
+  option->setObjectName("OptionItem");
+  connect(option, &QAction::triggered, this, &TMainForm::OptionItemClick);
   AssistPopupMenu->addAction(OpenFileAct);
   for (QMenu* menu : {BackListPopupMenu, AssistPopupMenu}) {
     connect(menu, &QMenu::aboutToShow, this, &TMainForm::UpdateActions);
@@ -355,6 +360,12 @@ void TMainForm::OpenFileActExecute() {
   }
   session_.items.UpdateListView(*this);
   ApplyCaption();
+}
+
+void TMainForm::OptionItemClick() {
+  TOptionForm form(state_, prompts_, files_, EffectiveRegEditVer(0), this);
+  form.exec();  // OK applies the changes itself
+  UpdateActions();
 }
 
 void TMainForm::BackListColumnClick(int column) {

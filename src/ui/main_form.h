@@ -64,6 +64,7 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   void SelRegWriteActExecute();
   void SelRegWrite1ActExecute();
   void OpenFileActExecute();
+  void OptionItemClick();
   void BackListColumnClick(int column);
 
   std::vector<int> SelectedIndices() const;

@@ -31,6 +31,9 @@ class ScriptedDialogs : public FileDialogs {
     return answer;
   }
   std::optional<std::string> OpenDataFile(const std::string&) override { return answer; }
+  std::optional<std::string> BrowseRegFile(const std::string&, const std::string&) override {
+    return answer;
+  }
 };
 
 // Lets the test act while an export pumps messages.

@@ -1,11 +1,12 @@
 // Renders each window of the program, with the Japanese font, into PNG files
-// in the given folder: the main window with the example items, and the
-// progress dialog. Run with QT_QPA_PLATFORM=offscreen.
+// in the given folder: the main window with the example items, the progress
+// dialog and both pages of the options dialog. Run with QT_QPA_PLATFORM=offscreen.
 //   tarnwick_screenshots OUTPUT_FOLDER
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QPixmap>
+#include <QTabWidget>
 #include <cstdio>
 
 #include "app/registry_source.h"
@@ -14,6 +15,7 @@
 #include "ui/file_dialogs.h"
 #include "ui/main_form.h"
 #include "ui/message_boxes.h"
+#include "ui/option_form.h"
 #include "ui/progress_form.h"
 
 namespace {
@@ -76,6 +78,13 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   ok = Save(progress, out + "progress.png") && ok;
   progress.CloseProgress();
+  ui::TOptionForm options(session.state, ports.Prompts(), files, 5, &form);
+  options.show();
+  QApplication::processEvents();
+  ok = Save(options, out + "options-data-file.png") && ok;
+  options.findChild<QTabWidget*>("PageControl")->setCurrentIndex(1);
+  QApplication::processEvents();
+  ok = Save(options, out + "options-common.png") && ok;
   form.hide();  // nothing is saved: the example stays as it is
   return ok ? 0 : 1;
 }
