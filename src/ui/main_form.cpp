@@ -19,7 +19,9 @@
 #include "common/path_utils.h"
 #include "common/prompts.h"
 #include "regwrite/export_run.h"
+#include "ui/about_form.h"
 #include "ui/file_dialogs.h"
+#include "ui/help.h"
 #include "ui/option_form.h"
 
 namespace tarnwick::ui {
@@ -46,13 +48,14 @@ class Restore {
 }  // namespace
 
 TMainForm::TMainForm(Session& session, PromptPort& prompts, FileDialogs& files,
-                     ProgressPort& progress, QWidget* parent)
+                     ProgressPort& progress, HelpPort& help, QWidget* parent)
     : QWidget(parent),
       session_(session),
       state_(session.state),
       prompts_(prompts),
       files_(files),
       progress_(progress),
+      help_(help),
       BackList(new QTreeWidget(this)),
       DeleteBtn(new QPushButton(this)),
       MenuBtn(new QPushButton("補助メニュー(&M)", this)),
@@ -172,10 +175,20 @@ void TMainForm::BuildMenus() {
     BackListPopupMenu->addAction(action);
   }
   AssistPopupMenu->setObjectName("AssistPopupMenu");
-  QAction* option = AssistPopupMenu->addAction("オプション(&O)...");
-  option->setObjectName("OptionItem");
-  connect(option, &QAction::triggered, this, &TMainForm::OptionItemClick);
+  auto item = [this](const char* name, const QString& caption, auto handler) {
+    QAction* action = AssistPopupMenu->addAction(caption);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, handler);
+  };
+  item("OptionItem", "オプション(&O)...", [this] { OptionItemClick(); });
   AssistPopupMenu->addAction(OpenFileAct);
+  AssistPopupMenu->addSeparator();
+  item("HelpItem", "ヘルプ トピックの検索(&H)", [this] { help_.ShowHelp(kHelpDefaultTopic); });
+  item("HelpMainItem", "このウィンドウのヘルプ(&T)", [this] { help_.ShowHelp(kHelpMainWindow); });
+  item("AboutItem", "バージョン情報(&A)...", [this] {
+    TAboutForm about(this);
+    about.exec();
+  });
   for (QMenu* menu : {BackListPopupMenu, AssistPopupMenu}) {
     connect(menu, &QMenu::aboutToShow, this, &TMainForm::UpdateActions);
   }
@@ -363,7 +376,7 @@ void TMainForm::OpenFileActExecute() {
 }
 
 void TMainForm::OptionItemClick() {
-  TOptionForm form(state_, prompts_, files_, EffectiveRegEditVer(0), this);
+  TOptionForm form(state_, prompts_, files_, help_, EffectiveRegEditVer(0), this);
   form.exec();  // OK applies the changes itself
   UpdateActions();
 }

@@ -29,7 +29,7 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   // The session comes from the start-up sequence; the ports answer for a
   // person: message boxes, file dialogs and the progress dialog.
   TMainForm(Session& session, PromptPort& prompts, FileDialogs& files, ProgressPort& progress,
-            QWidget* parent = nullptr);
+            HelpPort& help, QWidget* parent = nullptr);
 
   // MainWindowPort
   bool IsVisible() const override { return isVisible(); }
@@ -79,6 +79,7 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   PromptPort& prompts_;
   FileDialogs& files_;
   ProgressPort& progress_;
+  HelpPort& help_;
   bool actionsHeld_ = false;   // SetActionsEnabled(false) while the progress display is off
   bool exporting_ = false;     // one export at a time, whatever the dialog's close box did
   QAction* sender_ = nullptr;  // the action whose handler runs

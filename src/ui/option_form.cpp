@@ -14,6 +14,7 @@
 #include "common/path_utils.h"
 #include "common/ports.h"
 #include "ui/file_dialogs.h"
+#include "ui/help.h"
 
 namespace tarnwick::ui {
 namespace {
@@ -27,15 +28,17 @@ QCheckBox* NewCheck(QWidget* parent, const char* name, const QString& caption) {
 }  // namespace
 
 TOptionForm::TOptionForm(ProgramState& state, PromptPort& prompts, FileDialogs& files,
-                         int automaticVersion, QWidget* parent)
+                         HelpPort& help, int automaticVersion, QWidget* parent)
     : QDialog(parent),
       state_(state),
       prompts_(prompts),
       files_(files),
+      help_(help),
       automaticVersion_(automaticVersion),
       PageControl(new QTabWidget(this)),
       OKBtn(new QPushButton("OK", this)),
-      CancelBtn(new QPushButton("キャンセル", this)) {
+      CancelBtn(new QPushButton("キャンセル", this)),
+      HelpBtn(new QPushButton("ヘルプ(&H)", this)) {
   setObjectName("OptionForm");
   setWindowTitle("オプション");
   PageControl->setObjectName("PageControl");
@@ -107,10 +110,12 @@ TOptionForm::TOptionForm(ProgramState& state, PromptPort& prompts, FileDialogs& 
   OKBtn->setObjectName("OKBtn");
   OKBtn->setDefault(true);
   CancelBtn->setObjectName("CancelBtn");
+  HelpBtn->setObjectName("HelpBtn");
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(OKBtn);
   buttons->addWidget(CancelBtn);
+  buttons->addWidget(HelpBtn);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(PageControl);
   layout->addLayout(buttons);
@@ -121,6 +126,7 @@ TOptionForm::TOptionForm(ProgramState& state, PromptPort& prompts, FileDialogs& 
   connect(DefaultBtn, &QPushButton::clicked, this, &TOptionForm::DefaultBtnClick);
   connect(OKBtn, &QPushButton::clicked, this, &TOptionForm::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  connect(HelpBtn, &QPushButton::clicked, this, [this] { help_.ShowHelp(kHelpOptions); });
   FormCreate();
 }
 

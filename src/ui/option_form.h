@@ -16,8 +16,9 @@ class QRadioButton;
 class QTabWidget;
 
 namespace tarnwick {
+class HelpPort;
 class PromptPort;
-}
+}  // namespace tarnwick
 
 namespace tarnwick::ui {
 
@@ -28,8 +29,8 @@ class TOptionForm : public QDialog {
 
  public:
   // automaticVersion: the REG version the automatic setting gives here.
-  TOptionForm(ProgramState& state, PromptPort& prompts, FileDialogs& files, int automaticVersion,
-              QWidget* parent = nullptr);
+  TOptionForm(ProgramState& state, PromptPort& prompts, FileDialogs& files, HelpPort& help,
+              int automaticVersion, QWidget* parent = nullptr);
 
   // The first page's controls into an export settings record.
   void StoreSettings(TOption& option) const;
@@ -44,6 +45,7 @@ class TOptionForm : public QDialog {
   ProgramState& state_;
   PromptPort& prompts_;
   FileDialogs& files_;
+  HelpPort& help_;
   int automaticVersion_;
 
   QTabWidget* PageControl;
@@ -60,6 +62,7 @@ class TOptionForm : public QDialog {
   QCheckBox* ConfirmDeleteCheck;
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
+  QPushButton* HelpBtn;
 };
 
 }  // namespace tarnwick::ui

@@ -7,6 +7,7 @@
 
 #include "common/single_instance.h"
 #include "ui/file_dialogs.h"
+#include "ui/help.h"
 #include "ui/main_form.h"
 #include "ui/message_boxes.h"
 #include "ui/progress_form.h"
@@ -62,7 +63,8 @@ StartupOutcome RunWindow(int& argc, char** argv, const StartupInput& input,
   if (outcome != StartupOutcome::Started) return outcome;
   TProgressForm progress(session.state.ProgressOff);
   QtFileDialogs files;
-  TMainForm window(session, ports.Prompts(), files, progress);
+  DesktopHelp help(session.state.ProgramDir + "help/");
+  TMainForm window(session, ports.Prompts(), files, progress, help);
   progress.setParent(&window, progress.windowFlags());
   if (session.state.Window.State == 2) {
     window.showMaximized();

@@ -14,6 +14,7 @@
 #include "scripted_prompts.h"
 #include "temp_dir.h"
 #include "ui/file_dialogs.h"
+#include "ui/help.h"
 
 namespace tarnwick::ui {
 namespace {
@@ -50,6 +51,12 @@ class PumpingProgress : public test::FakeProgress {
   }
 };
 
+class RecordingHelp : public HelpPort {
+ public:
+  std::vector<int> asked;
+  void ShowHelp(int context) override { asked.push_back(context); }
+};
+
 }  // namespace
 
 class MainFormTest : public QObject {
@@ -63,6 +70,7 @@ class MainFormTest : public QObject {
     test::ScriptedPrompts prompts;
     ScriptedDialogs files;
     PumpingProgress progress;
+    RecordingHelp help;
     std::unique_ptr<TMainForm> form;
 
     Fixture() {
@@ -77,7 +85,7 @@ class MainFormTest : public QObject {
       std::vector<std::string> foo{"HKCU\\Software\\Foo"}, bar{"HKCU\\Software\\Bar"};
       session.items.Add("foo", &foo, "", false);
       session.items.Add("bar", &bar, "", false);
-      form = std::make_unique<TMainForm>(session, prompts, files, progress);
+      form = std::make_unique<TMainForm>(session, prompts, files, progress, help);
     }
     QAction* Act(const char* name) { return form->findChild<QAction*>(name); }
     QTreeWidget* List() { return form->findChild<QTreeWidget*>("BackList"); }
@@ -154,6 +162,16 @@ class MainFormTest : public QObject {
     QCOMPARE(f->progress.starts, 1);
     QVERIFY(test::FileExists(f->dir.File("items.reg")));
     QVERIFY(f->Act("RegWriteAct")->isEnabled());  // and the next one may start
+  }
+
+  void helpOpensAtTheDefaultTopicAndAtThisWindowsPage() {
+    f->form->findChild<QAction*>("HelpItem")->trigger();
+    f->form->findChild<QAction*>("HelpMainItem")->trigger();
+    QCOMPARE(f->help.asked, (std::vector<int>{kHelpDefaultTopic, 14}));
+    QCOMPARE(HelpPageFor(14), std::string("main-window.html"));
+    QCOMPARE(HelpPageFor(36), std::string("options.html"));
+    QCOMPARE(HelpPageFor(62), std::string("property.html"));
+    QCOMPARE(HelpPageFor(kHelpDefaultTopic), std::string("index.html"));
   }
 
   void closingSavesTheDataFile() {

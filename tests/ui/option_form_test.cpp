@@ -27,6 +27,12 @@ class NoDialogs : public FileDialogs {
   }
 };
 
+class RecordingHelp : public HelpPort {
+ public:
+  std::vector<int> asked;
+  void ShowHelp(int context) override { asked.push_back(context); }
+};
+
 }  // namespace
 
 class OptionFormTest : public QObject {
@@ -35,6 +41,7 @@ class OptionFormTest : public QObject {
   ProgramState state;
   test::ScriptedPrompts prompts;
   NoDialogs files;
+  RecordingHelp help;
 
   template <typename T>
   T* Find(QDialog& form, const char* name) {
@@ -49,11 +56,13 @@ class OptionFormTest : public QObject {
 
   void okStoresEveryFieldAndAlwaysMarksTheDataFile() {
     state.Settings.RegEditVer = 0;
-    TOptionForm form(state, prompts, files, 5);
+    TOptionForm form(state, prompts, files, help, 5);
     QCOMPARE(Find<QCheckBox>(form, "RegEdit5Check")->checkState(), Qt::PartiallyChecked);
     Find<QCheckBox>(form, "SeparateCheck")->setChecked(true);
     Find<QCheckBox>(form, "ConfirmDeleteCheck")->setChecked(true);
     Find<QPushButton>(form, "RegFileBrowseBtn")->click();
+    Find<QPushButton>(form, "HelpBtn")->click();
+    QCOMPARE(help.asked, std::vector<int>{36});
     Find<QPushButton>(form, "OKBtn")->click();
     QCOMPARE(state.Settings.RegEditVer, 0);  // automatic stays automatic
     QVERIFY(state.Settings.Separate);
@@ -64,7 +73,7 @@ class OptionFormTest : public QObject {
 
   void anOddVersionShowsUncheckedAndIsStoredAs4() {
     state.Settings.RegEditVer = 3;
-    TOptionForm form(state, prompts, files, 5);
+    TOptionForm form(state, prompts, files, help, 5);
     QCOMPARE(Find<QCheckBox>(form, "RegEdit5Check")->checkState(), Qt::Unchecked);
     Find<QPushButton>(form, "OKBtn")->click();
     QCOMPARE(state.Settings.RegEditVer, 4);
@@ -73,7 +82,7 @@ class OptionFormTest : public QObject {
   void theVersionBoxCyclesAndEnablesLineBreaksOnlyForVersion5() {
     state.Settings.RegEditVer = 4;
     for (int automatic : {4, 5}) {
-      TOptionForm form(state, prompts, files, automatic);
+      TOptionForm form(state, prompts, files, help, automatic);
       auto* version = Find<QCheckBox>(form, "RegEdit5Check");
       auto* newLines = Find<QCheckBox>(form, "NewLineImportCheck");
       QVERIFY(!newLines->isEnabled());
@@ -89,7 +98,7 @@ class OptionFormTest : public QObject {
   }
 
   void defaultsTakeEffectAtOnceAndCancelKeepsTheSettings() {
-    TOptionForm form(state, prompts, files, 5);
+    TOptionForm form(state, prompts, files, help, 5);
     Find<QCheckBox>(form, "FullRestoreCheck")->setChecked(true);
     prompts.answers = {PromptAnswer::No};
     Find<QPushButton>(form, "DefaultBtn")->click();

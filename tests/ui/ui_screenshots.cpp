@@ -1,6 +1,6 @@
 // Renders each window of the program, with the Japanese font, into PNG files
 // in the given folder: the main window with the example items, the progress
-// dialog and both pages of the options dialog. Run with QT_QPA_PLATFORM=offscreen.
+// dialog, both pages of the options dialog and the about box. Run with QT_QPA_PLATFORM=offscreen.
 //   tarnwick_screenshots OUTPUT_FOLDER
 #include <QApplication>
 #include <QFont>
@@ -12,7 +12,9 @@
 #include "app/registry_source.h"
 #include "backitem/startup.h"
 #include "common/single_instance.h"
+#include "ui/about_form.h"
 #include "ui/file_dialogs.h"
+#include "ui/help.h"
 #include "ui/main_form.h"
 #include "ui/message_boxes.h"
 #include "ui/option_form.h"
@@ -69,7 +71,8 @@ int main(int argc, char** argv) {
   if (StartProgram(session, input, ports) != StartupOutcome::Started) return 1;
   ui::QtFileDialogs files;
   ui::TProgressForm progress(session.state.ProgressOff);
-  ui::TMainForm form(session, ports.Prompts(), files, progress);
+  ui::DesktopHelp help("");
+  ui::TMainForm form(session, ports.Prompts(), files, progress, help);
   form.show();
   QApplication::processEvents();
   bool ok = Save(form, out + "main-window.png");
@@ -78,13 +81,17 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   ok = Save(progress, out + "progress.png") && ok;
   progress.CloseProgress();
-  ui::TOptionForm options(session.state, ports.Prompts(), files, 5, &form);
+  ui::TOptionForm options(session.state, ports.Prompts(), files, help, 5, &form);
   options.show();
   QApplication::processEvents();
   ok = Save(options, out + "options-data-file.png") && ok;
   options.findChild<QTabWidget*>("PageControl")->setCurrentIndex(1);
   QApplication::processEvents();
   ok = Save(options, out + "options-common.png") && ok;
+  ui::TAboutForm about(&form);
+  about.show();
+  QApplication::processEvents();
+  ok = Save(about, out + "about.png") && ok;
   form.hide();  // nothing is saved: the example stays as it is
   return ok ? 0 : 1;
 }
