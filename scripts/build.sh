@@ -12,7 +12,7 @@ mode=${1:-demo}
 build=${BUILD_DIR:-build-release}
 
 packages=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev ccache qt6-base-dev
-  fonts-ipafont-gothic)
+  fonts-ipafont-gothic xvfb xdotool)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 
 #include "common/errors.h"
 
@@ -46,6 +47,8 @@ void TProgressForm::StartProgress(const std::string& info, const std::string& ca
   DisabledForm = QApplication::activeWindow();
   if (DisabledForm == this) DisabledForm = parentWidget();
   active_ = true;
+  // Centred on the screen, as the window that started the run may move.
+  move(screen()->availableGeometry().center() - rect().center());
   show();
   repaint();
   if (DisabledForm) DisabledForm->setEnabled(false);

@@ -65,7 +65,6 @@ StartupOutcome RunWindow(int& argc, char** argv, const StartupInput& input,
   QtFileDialogs files;
   DesktopHelp help(session.state.ProgramDir + "help/");
   TMainForm window(session, ports.Prompts(), files, progress, help);
-  progress.setParent(&window, progress.windowFlags());
   if (session.state.Window.State == 2) {
     window.showMaximized();
   } else {
