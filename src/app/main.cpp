@@ -1,6 +1,9 @@
 // tarnwick: the program. The window, unless -w asks for batch mode, which
 // runs headless and never needs a display; the choice is made from the
 // command line before anything else.
+#include <unistd.h>
+
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -24,7 +27,17 @@ int main(int argc, char** argv) {
   CommandLineOptions options;
   bool valid = ParseCommandLine(arguments, "/", scratch, options);
   // An invalid command line is reported on the console, display or not.
-  if (!valid || options.BatchExport) return console::RunBatch(input, app::OpenRegistrySource);
+  if (!valid || options.BatchExport) {
+    if (!valid || !ui::HasDisplay() || isatty(STDERR_FILENO)) {
+      return console::RunBatch(input, app::OpenRegistrySource);
+    }
+    // With a display, a run without a terminal shows the progress dialog;
+    // a display that cannot be reached shows nothing rather than end the run.
+    setenv("QT_QPA_PLATFORM", "xcb;offscreen", 0);  // unless the caller chose one
+    return ui::WithApplication(argc, argv, [&] {
+      return console::RunBatch(input, app::OpenRegistrySource, ui::ProgressDialogFactory());
+    });
+  }
   if (!ui::HasDisplay()) return console::ReportNoDisplay();
   StartupOutcome outcome = ui::RunWindow(argc, argv, input, app::OpenRegistrySource);
   return outcome == StartupOutcome::Started ? console::kExitSuccess

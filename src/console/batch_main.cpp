@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "backitem/startup.h"
+#include "common/errors.h"
 #include "common/prompts.h"
 #include "common/single_instance.h"
 #include "console/batch_export.h"
@@ -36,25 +37,61 @@ constexpr const char* kUsage =
     "  相対パスは、現在のフォルダーを基準にします。\n"
     "  --help でこの説明を、--version でバージョンを表示します。\n";
 
+// A progress display of the window's, which a cancel signal cancels too.
+class SignalCancelProgress : public ProgressPort {
+ public:
+  explicit SignalCancelProgress(std::unique_ptr<ProgressPort> inner) : inner_(std::move(inner)) {}
+  void StartProgress(const std::string& info, const std::string& caption, int max) override {
+    inner_->StartProgress(info, caption, max);
+  }
+  void SetProgress(int position) override {
+    CheckSignal();
+    inner_->SetProgress(position);
+  }
+  void FinishProgress() override {
+    CheckSignal();
+    inner_->FinishProgress();
+  }
+  void CloseProgress() override { inner_->CloseProgress(); }
+  void CheckCancel() override {
+    CheckSignal();
+    inner_->CheckCancel();
+  }
+  void ProcessMessages() override { inner_->ProcessMessages(); }
+
+ private:
+  static void CheckSignal() {
+    if (ReceivedCancelSignal() != 0) throw EProgressCanceled();
+  }
+  std::unique_ptr<ProgressPort> inner_;
+};
+
 class ConsolePorts : public StartupPorts {
  public:
-  ConsolePorts(const bool& progressOff, RegistrySourceFactory openSource)
+  ConsolePorts(const bool& progressOff, RegistrySourceFactory openSource,
+               const ProgressFactory& windowProgress)
       : openSource_(std::move(openSource)),
         progress_(STDERR_FILENO, progressOff),
-        prompts_(stderr, &progress_) {}
+        prompts_(stderr, &progress_) {
+    // Without a terminal to draw on, a display shows the progress dialog.
+    if (windowProgress && !isatty(STDERR_FILENO)) {
+      window_ = std::make_unique<SignalCancelProgress>(windowProgress(progressOff));
+    }
+  }
 
   bool AcquireInstanceLock() override { return lock_.Acquire(DefaultLockPath(kProgramName)); }
   std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) override {
     return openSource_(path);
   }
   PromptPort& Prompts() override { return prompts_; }
-  ProgressPort& Progress() { return progress_; }
+  ProgressPort& Progress() { return window_ ? static_cast<ProgressPort&>(*window_) : progress_; }
 
  private:
   RegistrySourceFactory openSource_;
   SingleInstanceLock lock_;
   TerminalProgress progress_;
   StderrPrompts prompts_;
+  std::unique_ptr<ProgressPort> window_;
 };
 
 // A file the program opens must never become standard error: fds 0 to 2
@@ -81,13 +118,14 @@ StartupOutcome StartAndExport(Session& session, ConsolePorts& ports, const Start
 
 }  // namespace
 
-int RunBatch(const StartupInput& input, const RegistrySourceFactory& openSource) {
+int RunBatch(const StartupInput& input, const RegistrySourceFactory& openSource,
+             const ProgressFactory& windowProgress) {
   OpenMissingStandardFiles();
   InstallCancelSignals();
   // Kept to the end of the process: a run that is about to exit need not
   // take the registry tree apart piece by piece.
   static Session& session = *new Session;
-  ConsolePorts ports(session.state.ProgressOff, openSource);
+  ConsolePorts ports(session.state.ProgressOff, openSource, windowProgress);
   StartupOutcome outcome = StartAndExport(session, ports, input);
   if (int signo = ReceivedCancelSignal(); signo != 0) return CancelledExitStatus(signo);
   if (outcome == StartupOutcome::CommandLineError && isatty(STDERR_FILENO)) {

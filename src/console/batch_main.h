@@ -7,13 +7,19 @@
 #include <vector>
 
 #include "backitem/startup.h"
+#include "common/ports.h"
 
 namespace tarnwick::console {
 
+// Makes a window's progress display that reads progressOff at each start.
+using ProgressFactory = std::function<std::unique_ptr<ProgressPort>(const bool& progressOff)>;
+
 // Runs the program in batch mode and returns its exit status (128 + the
 // signal's number for a run a signal cancelled). openSource opens the
-// registry source.
-int RunBatch(const StartupInput& input, const RegistrySourceFactory& openSource);
+// registry source. With windowProgress, a run whose standard error is no
+// terminal shows its progress in that display instead.
+int RunBatch(const StartupInput& input, const RegistrySourceFactory& openSource,
+             const ProgressFactory& windowProgress = {});
 
 // --help: the usage on standard output; returns 0.
 int PrintUsage();

@@ -53,6 +53,16 @@ bool HasDisplay() {
   return false;
 }
 
+int WithApplication(int& argc, char** argv, const std::function<int()>& body) {
+  QApplication app(argc, argv);
+  UseJapaneseFont();
+  return body();
+}
+
+std::function<std::unique_ptr<ProgressPort>(const bool&)> ProgressDialogFactory() {
+  return [](const bool& progressOff) { return std::make_unique<TProgressForm>(progressOff); };
+}
+
 StartupOutcome RunWindow(int& argc, char** argv, const StartupInput& input,
                          const RegistrySourceFactory& openSource) {
   QApplication app(argc, argv);

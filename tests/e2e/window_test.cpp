@@ -97,5 +97,31 @@ TEST_F(WindowTest, AltWExportsAndAltXExits) {
   EXPECT_TRUE(Exists("tarnwick.ini"));  // the settings were saved on the way out
 }
 
+TEST_F(WindowTest, ABatchRunWithoutATerminalShowsTheProgressDialogOnADisplay) {
+  if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0) {
+    GTEST_SKIP() << "needs Xvfb and xdotool, which scripts/build.sh installs";
+  }
+  test::WriteFileBytes(prefix + "/user.reg", ManyKeysUserReg(300000));
+  WriteData("slow=HKCU\\Software\\Slow,,0\n", "RegEditVer=5\n");
+  ASSERT_TRUE(StartX()) << "Xvfb did not start";
+  pid_t pid = Start(BatchArguments());
+  // Looked for often, as the dialog lives only while the export runs.
+  std::string dialog;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  auto running = [pid] {  // without reaping it: Wait collects its status
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+  };
+  while (dialog.empty() && std::chrono::steady_clock::now() < deadline && running()) {
+    dialog = Output("DISPLAY=" + display_ +
+                    " xdotool search --onlyvisible --name 'REGファイル書き出し' 2>/dev/null");
+  }
+  Outcome outcome = Wait(pid);
+  EXPECT_FALSE(dialog.empty()) << "no progress dialog";
+  EXPECT_EQ(outcome.exitCode, 0) << outcome;
+  EXPECT_TRUE(Exists("items.reg"));
+}
+
 }  // namespace
 }  // namespace tarnwick::e2e
