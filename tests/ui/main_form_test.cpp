@@ -174,12 +174,18 @@ class MainFormTest : public QObject {
     QCOMPARE(HelpPageFor(kHelpDefaultTopic), std::string("index.html"));
   }
 
-  void closingSavesTheDataFile() {
+  void closingSavesTheDataFileThenTheSettingsWithTheWindowsPlace() {
     f->session.state.DataModified = true;
+    f->form->show();
+    f->form->setGeometry(40, 50, 600, 420);
+    f->List()->setColumnWidth(2, 111);
     f->form->close();
+    QCOMPARE(f->session.state.Window.Width, 600);
+    QCOMPARE(f->session.state.Window.BackListColumns[2], 111);
     QVERIFY(test::ReadFileBytes(f->dir.File("items.dat")).find("foo=HKCU\\Software\\Foo,,0") !=
             std::string::npos);
-    QVERIFY(test::FileExists(f->dir.File("tarnwick.ini")));
+    QVERIFY(test::ReadFileBytes(f->dir.File("tarnwick.ini")).find("BackList2=111") !=
+            std::string::npos);
   }
 };
 
