@@ -23,6 +23,7 @@
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
 #include "ui/option_form.h"
+#include "ui/property_form.h"
 
 namespace tarnwick::ui {
 namespace {
@@ -57,6 +58,7 @@ TMainForm::TMainForm(Session& session, PromptPort& prompts, FileDialogs& files,
       progress_(progress),
       help_(help),
       BackList(new QTreeWidget(this)),
+      AddBtn(new QPushButton(this)),
       DeleteBtn(new QPushButton(this)),
       MenuBtn(new QPushButton("補助メニュー(&M)", this)),
       RegWriteBtn(new QPushButton(this)),
@@ -81,6 +83,8 @@ TMainForm::TMainForm(Session& session, PromptPort& prompts, FileDialogs& files,
   BackList->setContextMenuPolicy(Qt::CustomContextMenu);
   BackList->installEventFilter(this);
 
+  AddAct = NewAction("AddAct", "追加(&A)", &TMainForm::AddActExecute);
+  PropertyAct = NewAction("PropertyAct", "プロパティ(&P)...", &TMainForm::PropertyActExecute);
   DeleteAct = NewAction("DeleteAct", "削除(&D)", &TMainForm::DeleteActExecute);
   DeleteConfirmAct = NewAction("DeleteConfirmAct", "削除(&D)", &TMainForm::DeleteConfirmActExecute);
   RegWriteAct =
@@ -97,6 +101,8 @@ TMainForm::TMainForm(Session& session, PromptPort& prompts, FileDialogs& files,
                               &TMainForm::SelRegWrite1ActExecute);
   OpenFileAct = NewAction("OpenFileAct", "ファイルを開く(&P)...", &TMainForm::OpenFileActExecute);
 
+  AddBtn->setObjectName("AddBtn");
+  BindButton(AddBtn, AddAct);
   DeleteBtn->setObjectName("DeleteBtn");
   BindButton(DeleteBtn, DeleteConfirmAct);
   RegWriteBtn->setObjectName("RegWriteBtn");
@@ -107,6 +113,7 @@ TMainForm::TMainForm(Session& session, PromptPort& prompts, FileDialogs& files,
   BuildMenus();
 
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(AddBtn);
   buttons->addWidget(DeleteBtn);
   buttons->addStretch();
   buttons->addWidget(MenuBtn);
@@ -118,6 +125,7 @@ TMainForm::TMainForm(Session& session, PromptPort& prompts, FileDialogs& files,
   layout->addLayout(buttons);
 
   connect(BackList, &QTreeWidget::itemSelectionChanged, this, &TMainForm::UpdateActions);
+  connect(BackList, &QTreeWidget::itemDoubleClicked, PropertyAct, &QAction::trigger);
   connect(BackList->header(), &QHeaderView::sectionClicked, this, &TMainForm::BackListColumnClick);
   connect(BackList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     BackListPopupMenu->popup(BackList->viewport()->mapToGlobal(at));
@@ -165,6 +173,8 @@ void TMainForm::BindButton(QPushButton* button, QAction* action) {
 
 void TMainForm::BuildMenus() {
   BackListPopupMenu->setObjectName("BackListPopupMenu");
+  BackListPopupMenu->addAction(PropertyAct);
+  BackListPopupMenu->setDefaultAction(PropertyAct);
   BackListPopupMenu->addAction(DeleteConfirmAct);
   BackListPopupMenu->addSeparator();
   for (QAction* action : {SelRegWriteAct, SelRegWrite1Act, SelRegWrite2Act}) {
@@ -200,7 +210,8 @@ void TMainForm::UpdateActions() {
   const bool off = actionsHeld_ || exporting_;
   const bool rows = !off && RowCount() > 0;
   const bool selected = !off && !BackList->selectionModel()->selectedRows().isEmpty();
-  for (QAction* action : {DeleteAct, DeleteConfirmAct, SelRegWriteAct}) {
+  AddAct->setEnabled(!off);
+  for (QAction* action : {DeleteAct, DeleteConfirmAct, SelRegWriteAct, PropertyAct}) {
     action->setEnabled(selected);
   }
   RegWriteAct->setEnabled(rows);
@@ -277,6 +288,22 @@ std::vector<int> TMainForm::SelectedIndices() const {
     if (BackList->topLevelItem(i)->isSelected()) indices.push_back(i);
   }
   return indices;
+}
+
+void TMainForm::AddActExecute() {
+  // The new item goes to the end, whatever the order; the property dialog
+  // opens on it and removes it again when cancelled.
+  session_.items.Add("", nullptr, "", false);
+  session_.items.UpdateListView(*this);
+  BackList->topLevelItem(RowCount() - 1)->setSelected(true);
+  PropertyAct->trigger();
+  if (PropertyAccepted) BackList->scrollToBottom();
+}
+
+void TMainForm::PropertyActExecute() {
+  TPropertyForm form(state_, session_.items, *session_.store, SelectedIndices(), *this, prompts_,
+                     help_, this);
+  PropertyAccepted = form.exec() == QDialog::Accepted;
 }
 
 void TMainForm::DeleteActExecute() {
@@ -391,9 +418,10 @@ void TMainForm::BackListColumnClick(int column) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == BackList && event->type() == QEvent::KeyPress &&
-      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-    DeleteConfirmAct->trigger();
+  if (watched == BackList && event->type() == QEvent::KeyPress) {
+    int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Delete) DeleteConfirmAct->trigger();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) PropertyAct->trigger();
   }
   return QWidget::eventFilter(watched, event);
 }

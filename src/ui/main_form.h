@@ -57,6 +57,8 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   void BindButton(QPushButton* button, QAction* action);
   void BuildMenus();
 
+  void AddActExecute();
+  void PropertyActExecute();
   void DeleteActExecute();
   void DeleteConfirmActExecute();
   void RegWriteActExecute();
@@ -80,11 +82,13 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   FileDialogs& files_;
   ProgressPort& progress_;
   HelpPort& help_;
-  bool actionsHeld_ = false;   // SetActionsEnabled(false) while the progress display is off
-  bool exporting_ = false;     // one export at a time, whatever the dialog's close box did
-  QAction* sender_ = nullptr;  // the action whose handler runs
+  bool actionsHeld_ = false;      // SetActionsEnabled(false) while the progress display is off
+  bool exporting_ = false;        // one export at a time, whatever the dialog's close box did
+  QAction* sender_ = nullptr;     // the action whose handler runs
+  bool PropertyAccepted = false;  // the last property dialog closed with OK
 
   QTreeWidget* BackList;
+  QPushButton* AddBtn;
   QPushButton* DeleteBtn;
   QPushButton* MenuBtn;
   QPushButton* RegWriteBtn;
@@ -92,6 +96,8 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   QMenu* BackListPopupMenu;
   QMenu* AssistPopupMenu;
 
+  QAction* AddAct;
+  QAction* PropertyAct;
   QAction* DeleteAct;
   QAction* DeleteConfirmAct;
   QAction* RegWriteAct;

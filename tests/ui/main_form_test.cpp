@@ -4,8 +4,10 @@
 #include "ui/main_form.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QHeaderView>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <functional>
 
@@ -114,6 +116,20 @@ class MainFormTest : public QObject {
     f->session.items.UpdateListView(*f->form);
     QVERIFY(!f->Act("RegWriteAct")->isEnabled());
     QVERIFY(f->Act("OpenFileAct")->isEnabled());
+  }
+
+  void addingOpensTheNewItemsDialogAndCancelLeavesTheListAsBefore() {
+    QString title;
+    QTimer::singleShot(0, [&] {  // answers the modal dialog the action opens
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog);
+      title = dialog->windowTitle();
+      QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    f->Act("AddAct")->trigger();
+    QCOMPARE(title, QString("新規アイテムのプロパティ"));
+    QCOMPARE(f->session.items.Count(), 2);
+    QCOMPARE(f->List()->topLevelItemCount(), 2);
   }
 
   void aForcedModeExportsOnceAndKeepsTheStoredMode() {

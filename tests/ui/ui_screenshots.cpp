@@ -1,24 +1,28 @@
 // Renders each window of the program, with the Japanese font, into PNG files
 // in the given folder: the main window with the example items, the progress
-// dialog, both pages of the options dialog and the about box. Run with QT_QPA_PLATFORM=offscreen.
+// dialog, both pages of the options dialog, the property dialog, the value
+// list and the about box. Run with QT_QPA_PLATFORM=offscreen.
 //   tarnwick_screenshots OUTPUT_FOLDER
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <cstdio>
 
 #include "app/registry_source.h"
 #include "backitem/startup.h"
 #include "common/single_instance.h"
 #include "ui/about_form.h"
+#include "ui/entry_list_form.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
 #include "ui/main_form.h"
 #include "ui/message_boxes.h"
 #include "ui/option_form.h"
 #include "ui/progress_form.h"
+#include "ui/property_form.h"
 
 namespace {
 
@@ -88,6 +92,28 @@ int main(int argc, char** argv) {
   options.findChild<QTabWidget*>("PageControl")->setCurrentIndex(1);
   QApplication::processEvents();
   ok = Save(options, out + "options-common.png") && ok;
+  ui::TPropertyForm property(session.state, session.items, *session.store, {0}, form,
+                             ports.Prompts(), help, &form);
+  property.show();
+  auto* tree = property.findChild<QTreeWidget*>("RegTree");
+  QTreeWidgetItem* hkcu = tree->topLevelItem(1);
+  hkcu->setExpanded(true);
+  for (int i = 0; i < hkcu->childCount(); ++i) {
+    if (hkcu->child(i)->text(0) == "Software") {
+      hkcu->child(i)->setExpanded(true);
+      tree->setCurrentItem(hkcu->child(i));
+    }
+  }
+  QApplication::processEvents();
+  ok = Save(property, out + "property.png") && ok;
+  // It deletes itself when it closes, as when another window takes the focus.
+  auto* values = new ui::TEntryListForm(
+      *session.store, session.state, "HKCU\\Software\\ExampleSoft\\Editor",
+      [](const std::string&) {}, &property);
+  values->show();
+  QApplication::processEvents();
+  ok = Save(*values, out + "value-list.png") && ok;
+  values->close();
   ui::TAboutForm about(&form);
   about.show();
   QApplication::processEvents();
