@@ -97,6 +97,27 @@ TEST_F(WindowTest, AltWExportsAndAltXExits) {
   EXPECT_TRUE(Exists("tarnwick.ini"));  // the settings were saved on the way out
 }
 
+TEST_F(WindowTest, AltAOpensANewItemsPropertiesAndEscLeavesTheListAsBefore) {
+  if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0) {
+    GTEST_SKIP() << "needs Xvfb and xdotool, which scripts/build.sh installs";
+  }
+  WriteUserReg(kFixture);
+  WriteData("viewer=HKCU\\Software\\Fixture\\Viewer,,0\n", "RegEditVer=5\n");
+  const std::string before = Read(data);
+  ASSERT_TRUE(StartX()) << "Xvfb did not start";
+  pid_t pid = Start({"-i" + settings, "-r" + prefix, data});
+  Type("alt+a");
+  std::string x = "DISPLAY=" + display_ + " timeout 20 xdotool ";
+  std::string dialog =
+      Output(x + "search --sync --onlyvisible --name '新規アイテムのプロパティ' | head -n 1");
+  EXPECT_FALSE(dialog.empty()) << "the new item's dialog did not open";
+  Output(x + "windowfocus --sync " + dialog + " key Escape");
+  Type("alt+x");
+  Outcome outcome = Wait(pid);
+  EXPECT_EQ(outcome.exitCode, 0) << outcome;
+  EXPECT_EQ(Read(data), before);  // no item was added, nothing to save
+}
+
 TEST_F(WindowTest, ABatchRunWithoutATerminalShowsTheProgressDialogOnADisplay) {
   if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0) {
     GTEST_SKIP() << "needs Xvfb and xdotool, which scripts/build.sh installs";
