@@ -48,8 +48,10 @@ TEST_F(KeyEditTest, AnAncestorOrTheKeyItselfAlreadyHeldIsRefused) {
   EXPECT_EQ(PlanKeyEdit(store, item, "hkcu\\software\\a", -1).result, Result::AncestorHeld);
   // A sibling whose name only begins the same is no descendant.
   EXPECT_EQ(PlanKeyEdit(store, item, "HKCU\\Software\\AB", -1).result, Result::Ready);
-  // Changing the entry into itself is allowed.
+  // Changing an entry into itself is allowed, into another entry's text not.
   EXPECT_EQ(PlanKeyEdit(store, item, "HKCU\\Software\\A", 0).result, Result::Ready);
+  item.BackupKeys.push_back("HKCU\\Software\\AB");
+  EXPECT_EQ(PlanKeyEdit(store, item, "HKCU\\Software\\A", 1).result, Result::AncestorHeld);
 }
 
 TEST_F(KeyEditTest, ARootOverRegisteredSubkeysReplacesThem) {

@@ -3,6 +3,8 @@
 // through ports the test answers.
 #include "ui/main_form.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
@@ -163,13 +165,35 @@ class MainFormTest : public QObject {
     QVERIFY(f->session.state.DataModified);
   }
 
-  void exportingOneSelectedItemProposesItsFileName() {
+  void exportingSelectedItemsProposesOneItemsFileName() {
     f->Select(0);
     f->files.answer = f->dir.File("chosen.reg");
     f->Act("SelRegWriteAct")->trigger();
     QCOMPARE(f->files.proposed, std::string("Foo.reg"));
     QVERIFY(test::FileExists(f->dir.File("chosen.reg")));
     QVERIFY(f->session.state.Settings.RegFileName.empty());  // never kept
+    f->Select(1);
+    f->files.answer = std::nullopt;  // cancelled: nothing is written
+    f->Act("SelRegWriteAct")->trigger();
+    QCOMPARE(f->files.proposed, std::string());  // two items: no name proposed
+  }
+
+  void openingADataFileThatDoesNotExistGivesANewList() {
+    f->files.answer = f->dir.File("new.dat");
+    f->Act("OpenFileAct")->trigger();
+    QCOMPARE(f->List()->topLevelItemCount(), 0);
+    QCOMPARE(f->session.state.DataFileName, f->dir.File("new.dat"));
+    QVERIFY(f->session.state.DataModified);  // so that closing creates it
+  }
+
+  void aDataFileThatCannotBeSavedDoesNotKeepTheWindowOpen() {
+    test::WriteFileBytes(f->dir.File("items.dat"), "[Tarnwick]\r\nVersion=205\r\n");
+    chmod(f->dir.File("items.dat").c_str(), 0444);  // refused by mode, even for root
+    f->session.state.DataModified = true;
+    f->form->show();
+    QVERIFY(f->form->close());  // Retry/Cancel answered Cancel
+    QCOMPARE(f->prompts.shown.front().caption, std::string("保存エラー"));
+    QVERIFY(test::FileExists(f->dir.File("tarnwick.ini")));  // the settings were still saved
   }
 
   void noSecondExportStartsWhileOneRuns() {
