@@ -4,6 +4,7 @@
 // a value.
 #include "ui/property_form.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -174,6 +175,18 @@ class PropertyFormTest : public QObject {
     Find<QPushButton>(form.get(), "CancelBtn")->click();
     QCOMPARE(f.items.Count(), 1);        // the new item is gone again
     QVERIFY(f.state.PropertyWidth > 0);  // the size goes back for the next dialog
+  }
+
+  void theAutomaticSplitterGivesTheList64Percent() {
+    Fixture f;
+    f.state.AutoSplitter = true;
+    auto form = f.Open({f.Add("x", {"HKCU\\Environment"})});
+    form->show();
+    form->resize(800, 400);
+    QApplication::processEvents();
+    QCOMPARE(Find<QListWidget>(form.get(), "BackupKeyList")->width(), 512);
+    form->close();
+    QCOMPARE(f.state.PropertySplitter, 512);  // and the next dialog opens with it
   }
 
   void theTreeReadsOneLevelOnceAndSortsIt() {
