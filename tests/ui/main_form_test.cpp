@@ -19,27 +19,10 @@
 #include "temp_dir.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
+#include "ui_fakes.h"
 
 namespace tarnwick::ui {
 namespace {
-
-class ScriptedDialogs : public FileDialogs {
- public:
-  std::string proposed;               // the last name SaveRegFile proposed
-  std::optional<std::string> answer;  // what every dialog returns
-
-  std::optional<std::string> SaveRegFile(const std::string&, const std::string& name) override {
-    proposed = name;
-    return answer;
-  }
-  std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
-    return answer;
-  }
-  std::optional<std::string> OpenDataFile(const std::string&) override { return answer; }
-  std::optional<std::string> BrowseRegFile(const std::string&, const std::string&) override {
-    return answer;
-  }
-};
 
 // Lets the test act while an export pumps messages.
 class PumpingProgress : public test::FakeProgress {
@@ -53,12 +36,6 @@ class PumpingProgress : public test::FakeProgress {
   void ProcessMessages() override {
     if (auto pump = std::exchange(onPump, nullptr)) pump();
   }
-};
-
-class RecordingHelp : public HelpPort {
- public:
-  std::vector<int> asked;
-  void ShowHelp(int context) override { asked.push_back(context); }
 };
 
 }  // namespace

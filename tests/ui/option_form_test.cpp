@@ -9,38 +9,15 @@
 
 #include "scripted_prompts.h"
 #include "ui/file_dialogs.h"
+#include "ui_fakes.h"
 
 namespace tarnwick::ui {
-namespace {
-
-class NoDialogs : public FileDialogs {
- public:
-  std::optional<std::string> SaveRegFile(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> OpenDataFile(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> BrowseRegFile(const std::string&, const std::string&) override {
-    return "/backup/all.reg";
-  }
-};
-
-class RecordingHelp : public HelpPort {
- public:
-  std::vector<int> asked;
-  void ShowHelp(int context) override { asked.push_back(context); }
-};
-
-}  // namespace
-
 class OptionFormTest : public QObject {
   Q_OBJECT
 
   ProgramState state;
   test::ScriptedPrompts prompts;
-  NoDialogs files;
+  ScriptedDialogs files;
   RecordingHelp help;
 
   template <typename T>
@@ -52,6 +29,7 @@ class OptionFormTest : public QObject {
   void init() {
     state = ProgramState();
     prompts = test::ScriptedPrompts();
+    files.answer = "/backup/all.reg";
   }
 
   void okStoresEveryFieldAndAlwaysMarksTheDataFile() {

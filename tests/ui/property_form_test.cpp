@@ -18,6 +18,7 @@
 #include "registry/registry_store.h"
 #include "scripted_prompts.h"
 #include "ui/entry_list_form.h"
+#include "ui_fakes.h"
 
 namespace tarnwick::ui {
 namespace {
@@ -31,11 +32,6 @@ class NoView : public BackListView {
   void Rebuild(const BackListUpdate&) override {}
 };
 
-class NoHelp : public HelpPort {
- public:
-  void ShowHelp(int) override {}
-};
-
 }  // namespace
 
 class PropertyFormTest : public QObject {
@@ -47,7 +43,7 @@ class PropertyFormTest : public QObject {
     TBackItems items;
     NoView view;
     test::ScriptedPrompts prompts;
-    NoHelp help;
+    RecordingHelp help;
     Fixture() {
       for (const char* key : {"HKCU\\Software\\A\\B", "HKCU\\Software\\AB", "HKCU\\Environment",
                               "HKLM\\Software\\Wine"}) {
