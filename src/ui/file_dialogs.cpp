@@ -34,9 +34,15 @@ std::optional<std::string> QtFileDialogs::SaveRegFile(const std::string& folder,
 
 std::optional<std::string> QtFileDialogs::ChooseFolder(const std::string& prompt,
                                                        const std::string& folder) {
-  // Qt's chooser refuses a typed folder that does not exist by itself.
-  return Chosen(
-      QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(prompt), Q(folder)));
+  for (;;) {
+    QString chosen =
+        QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(prompt), Q(folder));
+    if (chosen.isEmpty()) return std::nullopt;
+    if (QFileInfo(chosen).isDir()) return Chosen(chosen);
+    // A typed folder that does not exist is refused, and the chooser opens again.
+    QMessageBox::critical(QApplication::activeWindow(), "Tarnwick",
+                          "指定されたフォルダは存在しません。");
+  }
 }
 
 std::optional<std::string> QtFileDialogs::OpenDataFile(const std::string& folder) {

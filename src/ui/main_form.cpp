@@ -301,6 +301,13 @@ void TMainForm::AddActExecute() {
 }
 
 void TMainForm::PropertyActExecute() {
+  // The tree shows the registry as it is now: a prefix rewritten on disk
+  // since it was read is read again.
+  try {
+    session_.store->Refresh([this] { progress_.ProcessMessages(); });
+  } catch (const std::exception& e) {
+    ErrorMessage(prompts_, e.what(), kProgramName);  // the data read before stays in use
+  }
   TPropertyForm form(state_, session_.items, *session_.store, SelectedIndices(), *this, prompts_,
                      help_, this);
   PropertyAccepted = form.exec() == QDialog::Accepted;

@@ -173,6 +173,25 @@ class MainFormTest : public QObject {
     QVERIFY(test::FileExists(f->dir.File("tarnwick.ini")));  // the settings were still saved
   }
 
+  void withoutAProgressDisplayTheCommandsWaitForTheExport() {
+    f->session.state.ProgressOff = true;
+    bool heldDuringTheRun = false;
+    f->progress.onPump = [this, &heldDuringTheRun] {
+      heldDuringTheRun = !f->Act("OpenFileAct")->isEnabled() && !f->Act("AddAct")->isEnabled();
+    };
+    f->Act("RegWriteAct")->trigger();
+    QVERIFY(heldDuringTheRun);
+    QVERIFY(f->Act("OpenFileAct")->isEnabled());
+  }
+
+  void aCancelledExportLeavesTheEarlierFile() {
+    test::WriteFileBytes(f->dir.File("items.reg"), "earlier");
+    f->progress.cancelAtCheck = 1;
+    f->Act("RegWriteAct")->trigger();
+    QCOMPARE(test::ReadFileBytes(f->dir.File("items.reg")), std::string("earlier"));
+    QVERIFY(f->prompts.shown.empty());  // a cancel is silent
+  }
+
   void noSecondExportStartsWhileOneRuns() {
     f->progress.onPump = [this] { f->Act("RegWriteAct")->trigger(); };
     f->Act("RegWriteAct")->trigger();
