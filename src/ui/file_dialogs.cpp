@@ -13,6 +13,17 @@ QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+// A file that exists but cannot be written is refused, as the dialog asks
+// again; false then.
+bool Writable(const QString& name) {
+  QFileInfo info(name);
+  if (!info.exists() || info.isWritable()) return true;
+  QMessageBox::warning(
+      QApplication::activeWindow(), "Tarnwick",
+      QString("%1\nこのファイルは読み取り専用です。別の名前を指定してください。").arg(name));
+  return false;
+}
+
 std::optional<std::string> Chosen(const QString& name) {
   if (name.isEmpty()) return std::nullopt;
   return QDir::toNativeSeparators(name).toStdString();
@@ -28,8 +39,10 @@ std::optional<std::string> QtFileDialogs::SaveRegFile(const std::string& folder,
   dialog.setDefaultSuffix("reg");
   dialog.setOption(QFileDialog::DontConfirmOverwrite);  // the export keeps a backup
   dialog.selectFile(Q(proposedName));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return Chosen(dialog.selectedFiles().front());
+  for (;;) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (Writable(dialog.selectedFiles().front())) return Chosen(dialog.selectedFiles().front());
+  }
 }
 
 std::optional<std::string> QtFileDialogs::ChooseFolder(const std::string& prompt,
@@ -51,8 +64,11 @@ std::optional<std::string> QtFileDialogs::OpenDataFile(const std::string& folder
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters({"データ ファイル (*.dat)", "すべてのファイル (*)"});
   dialog.setDefaultSuffix("dat");
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  QString name = dialog.selectedFiles().front();
+  QString name;
+  do {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    name = dialog.selectedFiles().front();
+  } while (!Writable(name));
   if (!QFileInfo::exists(name) &&
       QMessageBox::question(QApplication::activeWindow(), "データ ファイルを開く",
                             QString("%1 は存在しません。\n作成しますか?").arg(name),

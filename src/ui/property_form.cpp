@@ -192,11 +192,7 @@ TPropertyForm::TPropertyForm(ProgramState& state, TBackItems& items, RegistrySto
   connect(OKBtn, &QPushButton::clicked, this, &TPropertyForm::OKBtnClick);
   connect(cancel, &QPushButton::clicked, this, &TPropertyForm::reject);
   connect(helpBtn, &QPushButton::clicked, this, [this] { help_.ShowHelp(kHelpProperty); });
-  connect(Splitter1, &QSplitter::splitterMoved, this, [this] {
-    int panel = Splitter1->width();
-    setMinimumWidth(std::max(kInitialMinWidth, BackupKeyList->width() + Splitter1->handleWidth() +
-                                                   kTreeMinWidth + (width() - panel)));
-  });
+  connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(true); });
   BackEdit->installEventFilter(this);
   RegTree->installEventFilter(this);
 
@@ -247,8 +243,18 @@ void TPropertyForm::FormCreate() {
     NoDeleteCheck->setTristate(true);
     NoDeleteCheck->setCheckState(Qt::PartiallyChecked);
   }
-  ApplyAutoSplitter();
+  Splitter1Moved(false);  // once at opening
   UpdateActions();
+}
+
+// The dialog never gets so narrow that the tree is narrower than 100
+// pixels, nor narrower than its designed minimum. A drag keeps the width it
+// gave the list until the next resize, add or change.
+void TPropertyForm::Splitter1Moved(bool dragged) {
+  int list = std::max(1, Splitter1->sizes().value(0));
+  setMinimumWidth(std::max(kInitialMinWidth, list + Splitter1->handleWidth() + kTreeMinWidth +
+                                                 (width() - Splitter1->width())));
+  if (!dragged) ApplyAutoSplitter();
 }
 
 std::string TPropertyForm::NodePath(const QTreeWidgetItem* node) {

@@ -64,6 +64,7 @@ class TPropertyForm : public QDialog {
   void OpenEntryList(QTreeWidgetItem* node);
   void ShowKeys();
   void ApplyAutoSplitter();
+  void Splitter1Moved(bool dragged);
 
   ProgramState& state_;
   TBackItems& items_;
