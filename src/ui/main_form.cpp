@@ -448,9 +448,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::ApplyCaption() {
-  QString caption = Q(state_.Caption.empty() ? kProgramName : state_.Caption);
-  setWindowTitle(caption);
-  QApplication::setApplicationDisplayName(QString());
+  // The window's title is also what the task bar shows.
+  setWindowTitle(Q(state_.Caption.empty() ? kProgramName : state_.Caption));
 }
 
 void TMainForm::RestoreGeometry() {
