@@ -1,20 +1,19 @@
 #include "common/text_codec.h"
 
-#include <iconv.h>
-
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
+
+#include "platform/text.h"
 
 namespace tarnwick {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-// The CP932 tables are built once from iconv, so that every conversion after
-// that is a table look-up and agrees byte for byte with iconv's CP932 (never
-// its SHIFT_JIS, which maps 0x5C to the yen sign).
+// The CP932 tables are built once from the platform's converter, so that
+// every conversion after that is a table look-up and agrees byte for byte
+// with the platform's CP932.
 class Cp932Tables {
  public:
   static const Cp932Tables& Get() {
@@ -34,33 +33,28 @@ class Cp932Tables {
   using Row = std::array<char16_t, 256>;
 
   Cp932Tables() {
-    iconv_t toCp932 = iconv_open("CP932", "UTF-16LE");
-    iconv_t fromCp932 = iconv_open("UTF-16LE", "CP932");
-    if (toCp932 == reinterpret_cast<iconv_t>(-1) || fromCp932 == reinterpret_cast<iconv_t>(-1)) {
-      throw std::runtime_error("iconv has no CP932 converter");
-    }
+    platform::Cp932Converter cp932;
     for (uint32_t unit = 1; unit < 0x10000; ++unit) {
       if (unit >= 0xD800 && unit < 0xE000) continue;
-      char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-      unsigned char out[4];
-      std::size_t n = Convert(toCp932, in, 2, out, sizeof out);
+      unsigned char out[2];
+      std::size_t n = cp932.Encode(static_cast<char16_t>(unit), out);
       if (n == 1) encode_[unit] = out[0];
       if (n == 2) encode_[unit] = static_cast<uint16_t>(out[0] << 8 | out[1]);
     }
     for (uint32_t byte = 0; byte < 256; ++byte) {
-      char in[1] = {static_cast<char>(byte)};
+      const char in[1] = {static_cast<char>(byte)};
       char16_t unit = 0;
-      decodeSingle_[byte] = DecodeOne(fromCp932, in, 1, &unit) ? unit : u'?';
+      decodeSingle_[byte] = cp932.Decode(in, 1, unit) ? unit : u'?';
     }
     for (uint32_t lead = 0x81; lead < 0x100; ++lead) {
       if (decodeSingle_[lead] != u'?') continue;  // a byte of its own, not a lead byte
       auto row = std::make_unique<Row>();
       bool any = false;
       for (uint32_t trail = 0; trail < 256; ++trail) {
-        char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
         char16_t unit = 0;
         (*row)[trail] = 0;
-        if (trail >= 0x40 && DecodeOne(fromCp932, in, 2, &unit)) {
+        if (trail >= 0x40 && cp932.Decode(in, 2, unit)) {
           (*row)[trail] = unit;
           any = true;
         }
@@ -70,26 +64,6 @@ class Cp932Tables {
         decodeLead_[lead] = decodeRows_[lead].get();
       }
     }
-    iconv_close(toCp932);
-    iconv_close(fromCp932);
-  }
-
-  static std::size_t Convert(iconv_t cd, char* in, std::size_t inLen, unsigned char* out,
-                             std::size_t outLen) {
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* outPtr = reinterpret_cast<char*>(out);
-    std::size_t outLeft = outLen;
-    if (iconv(cd, &in, &inLen, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLen != 0) {
-      return 0;
-    }
-    return outLen - outLeft;
-  }
-
-  static bool DecodeOne(iconv_t cd, char* in, std::size_t inLen, char16_t* unit) {
-    unsigned char out[8];
-    if (Convert(cd, in, inLen, out, sizeof out) != 2) return false;
-    *unit = static_cast<char16_t>(out[0] | out[1] << 8);
-    return true;
   }
 
   std::array<uint16_t, 0x10000> encode_{};

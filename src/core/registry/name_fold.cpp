@@ -1,32 +1,27 @@
 #include "registry/name_fold.h"
 
-#include <locale.h>
-#include <wctype.h>
-
 #include <array>
+#include <cstdint>
 #include <memory>
+
+#include "platform/text.h"
 
 namespace tarnwick {
 namespace {
 
-// Built once from the C library's Unicode case mappings (the "C" locale
-// would fold ASCII only). Surrogates fold to themselves.
+// Built once from the platform's Unicode case mappings. Surrogates fold to
+// themselves.
 struct FoldTables {
   std::array<char16_t, 0x10000> upper;
   std::array<char16_t, 0x10000> lower;
 
   FoldTables() {
-    locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
     for (uint32_t u = 0; u < 0x10000; ++u) {
-      upper[u] = lower[u] = static_cast<char16_t>(u);
+      auto unit = static_cast<char16_t>(u);
       bool surrogate = u >= 0xD800 && u < 0xE000;
-      if (surrogate) continue;
-      wint_t up = utf8 ? towupper_l(u, utf8) : towupper(u);
-      wint_t low = utf8 ? towlower_l(u, utf8) : towlower(u);
-      if (up < 0x10000) upper[u] = static_cast<char16_t>(up);
-      if (low < 0x10000) lower[u] = static_cast<char16_t>(low);
+      upper[u] = surrogate ? unit : platform::UpperCaseOf(unit);
+      lower[u] = surrogate ? unit : platform::LowerCaseOf(unit);
     }
-    if (utf8) freelocale(utf8);
   }
 };
 
