@@ -22,7 +22,7 @@ std::string WorkingDir() {
 }
 
 std::string ConfigDir() {
-  // The base directory specification ignores a relative value.
+  // A relative XDG_CONFIG_HOME is not a configuration folder: it is ignored.
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/') {
     return std::string(config) + "/tarnwick/";
   }

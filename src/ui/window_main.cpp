@@ -30,7 +30,8 @@ class WindowPorts : public StartupPorts {
   MessageBoxes prompts_;
 };
 
-// "MS UI Gothic" where it exists, else a Japanese font of the system.
+}  // namespace
+
 void UseJapaneseFont() {
   const QStringList families = QFontDatabase::families();
   for (const char* name : {"MS UI Gothic", "IPAGothic", "IPAPGothic", "Noto Sans CJK JP",
@@ -43,8 +44,6 @@ void UseJapaneseFont() {
     }
   }
 }
-
-}  // namespace
 
 bool HasDisplay() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {

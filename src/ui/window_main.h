@@ -10,6 +10,10 @@
 
 namespace tarnwick::ui {
 
+// The program's font: "MS UI Gothic" where it exists, else a Japanese font
+// of the system.
+void UseJapaneseFont();
+
 // True when a window can be shown: an X or Wayland display, or a Qt platform
 // chosen by the caller (offscreen for tests).
 bool HasDisplay();

@@ -4,8 +4,6 @@
 // list and the about box. Run with QT_QPA_PLATFORM=offscreen.
 //   tarnwick_screenshots OUTPUT_FOLDER
 #include <QApplication>
-#include <QFont>
-#include <QFontDatabase>
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -23,6 +21,7 @@
 #include "ui/option_form.h"
 #include "ui/progress_form.h"
 #include "ui/property_form.h"
+#include "ui/window_main.h"
 
 namespace {
 
@@ -55,14 +54,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QString out = QString::fromLocal8Bit(argv[1]) + "/";
-  for (const char* family : {"MS UI Gothic", "IPAGothic", "Noto Sans CJK JP"}) {
-    if (QFontDatabase::families().contains(family)) {
-      QFont font(family);
-      font.setPointSize(9);
-      QApplication::setFont(font);
-      break;
-    }
-  }
+  ui::UseJapaneseFont();
   Session session;
   ShotPorts ports;
   StartupInput input{std::string(argv[1]) + "/tarnwick",
