@@ -13,7 +13,7 @@
 #include "backitem/startup.h"
 #include "common/errors.h"
 #include "common/prompts.h"
-#include "common/single_instance.h"
+#include "platform/single_instance.h"
 #include "console/batch_export.h"
 #include "console/cancel_signals.h"
 #include "console/exit_status.h"
@@ -79,7 +79,7 @@ class ConsolePorts : public StartupPorts {
     }
   }
 
-  bool AcquireInstanceLock() override { return lock_.Acquire(DefaultLockPath(kProgramName)); }
+  bool AcquireInstanceLock() override { return lock_.Acquire(platform::DefaultLockPath(kProgramName)); }
   std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) override {
     return openSource_(path);
   }
@@ -88,7 +88,7 @@ class ConsolePorts : public StartupPorts {
 
  private:
   RegistrySourceFactory openSource_;
-  SingleInstanceLock lock_;
+  platform::SingleInstanceLock lock_;
   TerminalProgress progress_;
   StderrPrompts prompts_;
   std::unique_ptr<ProgressPort> window_;

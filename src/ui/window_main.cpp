@@ -5,7 +5,7 @@
 #include <QFontDatabase>
 #include <cstdlib>
 
-#include "common/single_instance.h"
+#include "platform/single_instance.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
 #include "ui/main_form.h"
@@ -18,7 +18,7 @@ namespace {
 class WindowPorts : public StartupPorts {
  public:
   explicit WindowPorts(const RegistrySourceFactory& openSource) : openSource_(openSource) {}
-  bool AcquireInstanceLock() override { return lock_.Acquire(DefaultLockPath(kProgramName)); }
+  bool AcquireInstanceLock() override { return lock_.Acquire(platform::DefaultLockPath(kProgramName)); }
   std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) override {
     return openSource_(path);
   }
@@ -26,7 +26,7 @@ class WindowPorts : public StartupPorts {
 
  private:
   const RegistrySourceFactory& openSource_;
-  SingleInstanceLock lock_;
+  platform::SingleInstanceLock lock_;
   MessageBoxes prompts_;
 };
 

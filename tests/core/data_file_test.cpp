@@ -9,7 +9,7 @@
 
 #include "backitem/back_item.h"
 #include "backitem/program_state.h"
-#include "common/file_ops.h"
+#include "platform/files.h"
 #include "common/text_codec.h"
 #include "scripted_prompts.h"
 #include "temp_dir.h"

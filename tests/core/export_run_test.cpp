@@ -7,7 +7,7 @@
 #include "backitem/back_item.h"
 #include "backitem/program_state.h"
 #include "common/errors.h"
-#include "common/file_ops.h"
+#include "platform/files.h"
 #include "fake_ports.h"
 #include "memory_store.h"
 #include "scripted_prompts.h"

@@ -12,7 +12,7 @@
 
 #include "backitem/comma_text.h"
 #include "backitem/profile_file.h"
-#include "common/file_ops.h"
+#include "platform/files.h"
 #include "common/text_codec.h"
 #include "temp_dir.h"
 
@@ -171,23 +171,23 @@ TEST(ReplaceFileContentsTest, RefusesReadOnlyFilesAndKeepsTheOldFileOnFailure) {
   std::string path = dir.File("data.dat");
   WriteFileBytes(path, "old");
   chmod(path.c_str(), 0444);
-  EXPECT_EQ(ReplaceFileContents(path, "new"), EACCES);
+  EXPECT_EQ(platform::ReplaceFileContents(path, "new"), EACCES);
   EXPECT_EQ(ReadFileBytes(path), "old");
   chmod(path.c_str(), 0640);
 
   {
     FileSizeLimit full(2);  // the temporary file cannot be written whole
-    EXPECT_EQ(ReplaceFileContents(path, "new"), EFBIG);
+    EXPECT_EQ(platform::ReplaceFileContents(path, "new"), EFBIG);
   }
   EXPECT_EQ(ReadFileBytes(path), "old");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 
-  EXPECT_EQ(ReplaceFileContents(path, "new"), 0);
+  EXPECT_EQ(platform::ReplaceFileContents(path, "new"), 0);
   EXPECT_EQ(ReadFileBytes(path), "new");
   struct stat st;
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
-  EXPECT_EQ(ReplaceFileContents(dir.File("no/folder/x.dat"), "x"), ENOENT);
+  EXPECT_EQ(platform::ReplaceFileContents(dir.File("no/folder/x.dat"), "x"), ENOENT);
 }
 
 }  // namespace

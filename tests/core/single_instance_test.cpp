@@ -1,6 +1,6 @@
 // The one-copy lock: a lock file that cannot be made never keeps the program
 // from running. A second copy is refused in the end-to-end tests.
-#include "common/single_instance.h"
+#include "platform/single_instance.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ namespace {
 
 TEST(SingleInstanceLockTest, ALockFileThatCannotBeMadeDoesNotStopTheProgram) {
   TempDir dir;
-  SingleInstanceLock lock;
+  platform::SingleInstanceLock lock;
   EXPECT_TRUE(lock.Acquire(dir.File("no/such/folder/tarnwick.lock")));
   EXPECT_FALSE(lock.Held());
 }

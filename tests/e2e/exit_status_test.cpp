@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "backitem/startup.h"
-#include "common/single_instance.h"
+#include "platform/single_instance.h"
 #include "e2e_support.h"
 
 namespace tarnwick::e2e {
@@ -64,7 +64,7 @@ TEST_F(ExitStatusTest, TheWindowWithoutADisplayIsStatus7) {
 }
 
 TEST_F(ExitStatusTest, ASecondCopyIsStatus6WhateverItsEnvironment) {
-  int fd = open(DefaultLockPath(kProgramName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  int fd = open(platform::DefaultLockPath(kProgramName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   ASSERT_EQ(flock(fd, LOCK_EX), 0);
   Outcome outcome = RunBatch();
   EXPECT_EQ(outcome.exitCode, 6) << outcome;

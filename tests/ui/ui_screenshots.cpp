@@ -11,7 +11,7 @@
 
 #include "app/registry_source.h"
 #include "backitem/startup.h"
-#include "common/single_instance.h"
+#include "platform/single_instance.h"
 #include "ui/about_form.h"
 #include "ui/entry_list_form.h"
 #include "ui/file_dialogs.h"

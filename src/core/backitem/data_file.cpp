@@ -13,7 +13,7 @@
 #include "common/collation.h"
 #include "common/errors.h"
 #include "common/file_names.h"
-#include "common/file_ops.h"
+#include "platform/files.h"
 #include "common/key_path.h"
 #include "common/path_utils.h"
 #include "common/prompts.h"
@@ -38,7 +38,7 @@ bool IsVersion1xx(const std::string& version) {
 }
 
 void ReplaceOrThrow(const std::string& path, const std::string& bytes) {
-  if (int error = ReplaceFileContents(path, bytes); error != 0) throw MakeInOutError(error);
+  if (int error = platform::ReplaceFileContents(path, bytes); error != 0) throw MakeInOutError(error);
 }
 
 std::string CaptionFor(const ProgramState& state) {
@@ -166,7 +166,7 @@ void LoadDataFile(DataFileContext& context) {
     }
   }
 
-  bool exists = FileExists(state.DataFileName);
+  bool exists = platform::FileExists(state.DataFileName);
   if (exists) state.DataFileName = GetLongFileName(state.DataFileName);
   state.Caption = CaptionFor(state);
   if (!renamed.empty()) {

@@ -3,7 +3,7 @@
 #include "backitem/ini_file.h"
 #include "common/collation.h"
 #include "common/errors.h"
-#include "common/file_ops.h"
+#include "platform/files.h"
 #include "common/input_file.h"
 #include "common/text_codec.h"
 
@@ -142,7 +142,7 @@ int ProfileFile::Flush() {
   if (!modified_) return 0;
   std::string text;
   for (const std::string& line : lines_) text += line + "\r\n";
-  int error = ReplaceFileContents(path_, Utf8ToCp932(text));
+  int error = platform::ReplaceFileContents(path_, Utf8ToCp932(text));
   if (error == 0) modified_ = false;
   return error;
 }

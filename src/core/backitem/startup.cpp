@@ -7,7 +7,7 @@
 #include "backitem/data_file.h"
 #include "backitem/update_check.h"
 #include "common/errors.h"
-#include "common/file_ops.h"
+#include "platform/files.h"
 #include "common/key_path.h"
 #include "common/path_utils.h"
 #include "common/prompts.h"
@@ -51,7 +51,7 @@ void SetProgramFileNames(Session& session, const StartupInput& input) {
   state.DataFileName = ChangeFileExt(state.ExeFileName, ".dat");
   if (input.configDir.empty()) return;
   for (std::string* name : {&state.IniFileName, &state.DataFileName}) {
-    if (!FileExists(*name)) *name = input.configDir + ExtractFileName(*name);
+    if (!platform::FileExists(*name)) *name = input.configDir + ExtractFileName(*name);
   }
 }
 
@@ -70,7 +70,7 @@ void MakeConfigDir(const ProgramState& state, const std::string& configDir) {
 
 void LoadData(Session& session, PromptPort& prompts) {
   ProgramState& state = session.state;
-  session.dataFileFound = FileExists(state.DataFileName);
+  session.dataFileFound = platform::FileExists(state.DataFileName);
   FailureWatch watch(prompts);
   DataFileContext context{state, session.items, watch, nullptr};
   try {

@@ -1,23 +1,14 @@
 #include "common/input_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 
 #include "common/errors.h"
 #include "common/text_codec.h"
+#include "platform/files.h"
 
 namespace tarnwick {
 namespace {
-
-// Closes the descriptor however the read ends.
-struct FdCloser {
-  int fd;
-  ~FdCloser() { close(fd); }
-};
 
 std::string LineOf(std::string_view bytes, std::size_t offset) {
   return std::to_string(std::count(bytes.begin(), bytes.begin() + offset, '\n') + 1);
@@ -26,35 +17,32 @@ std::string LineOf(std::string_view bytes, std::size_t offset) {
 }  // namespace
 
 bool ReadInputFile(const std::string& path, std::string& bytes, std::size_t maxSize) {
+  const char* const kFolder = "ファイルではなく、フォルダーです";
   bytes.clear();
-  // Never blocks in open: a FIFO is refused below instead of waiting for a writer.
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return false;
-    if (errno == EISDIR) throw EInOutError(5, "ファイルではなく、フォルダーです");
-    throw MakeInOutError(errno);
+  platform::InputFile file;
+  if (int error = file.Open(path)) {
+    if (error == ENOENT) return false;
+    if (error == EISDIR) throw EInOutError(5, kFolder);
+    throw MakeInOutError(error);
   }
-  FdCloser closer{fd};
-  struct stat st;
-  if (fstat(fd, &st) != 0) throw MakeInOutError(errno);
-  if (S_ISDIR(st.st_mode)) throw EInOutError(5, "ファイルではなく、フォルダーです");
-  if (!S_ISREG(st.st_mode)) {
+  platform::FileStatus status = file.Status();
+  if (status.kind == platform::FileKind::Folder) throw EInOutError(5, kFolder);
+  if (status.kind != platform::FileKind::Regular) {
     throw EInOutError(5, "通常のファイルではありません (デバイス、FIFO など)");
   }
-  if (static_cast<std::size_t>(st.st_size) > maxSize) {
+  if (status.size > maxSize) {
     throw EInOutError(
         5, "ファイルが大きすぎます (" + std::to_string(maxSize >> 20) + " MiB を超えています)");
   }
   char buffer[65536];
   for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw MakeInOutError(errno);
-    if (n == 0) return true;
-    if (bytes.size() + static_cast<std::size_t>(n) > maxSize) {  // it grew while read
+    std::size_t got = 0;
+    if (int error = file.Read(buffer, sizeof buffer, got)) throw MakeInOutError(error);
+    if (got == 0) return true;
+    if (bytes.size() + got > maxSize) {  // it grew while read
       throw EInOutError(5, "ファイルが大きすぎます");
     }
-    bytes.append(buffer, static_cast<std::size_t>(n));
+    bytes.append(buffer, got);
   }
 }
 

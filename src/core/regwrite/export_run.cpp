@@ -1,7 +1,5 @@
 #include "regwrite/export_run.h"
 
-#include <dirent.h>
-
 #include <cmath>
 #include <cstdio>
 
@@ -10,7 +8,7 @@
 #include "common/collation.h"
 #include "common/errors.h"
 #include "common/file_names.h"
-#include "common/file_ops.h"
+#include "platform/files.h"
 #include "common/key_path.h"
 #include "common/path_utils.h"
 #include "common/prompts.h"
@@ -67,15 +65,11 @@ std::string MissingItemLine(const TBackItem& item) {
 // Every entry named "*.reg" in the folder, as full names.
 std::vector<std::string> ListRegFiles(const std::string& folder) {
   std::vector<std::string> names;
-  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-  if (!dir) return names;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
+  for (const std::string& name : platform::FolderEntries(folder)) {
     if (name.size() >= 4 && SameTextIgnoreCase(name.substr(name.size() - 4), ".reg")) {
       names.push_back(folder + name);
     }
   }
-  closedir(dir);
   return names;
 }
 
@@ -147,7 +141,7 @@ std::string ExportRun::ChooseItemFileName(const std::string& f,
       std::snprintf(number, sizeof number, "%.2d", n);
       candidate.insert(candidate.size() - 4, number);
     }
-    if (!FileExists(candidate)) return candidate;
+    if (!platform::FileExists(candidate)) return candidate;
     for (auto it = before.begin(); it != before.end(); ++it) {
       if (SameTextIgnoreCase(*it, candidate)) {
         before.erase(it);  // a file from before the run is overwritten once

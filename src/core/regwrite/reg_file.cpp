@@ -1,16 +1,10 @@
 #include "regwrite/reg_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <bit>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include "common/errors.h"
-#include "common/file_ops.h"
 #include "common/path_utils.h"
 #include "common/text_codec.h"
 
@@ -21,28 +15,8 @@ namespace {
 // the disk at its end has little left to wait for.
 constexpr uint64_t kWriteBackChunk = 8u << 20;
 
-bool IsSpecial(mode_t mode) {
-  return S_ISDIR(mode) || S_ISCHR(mode) || S_ISBLK(mode) || S_ISFIFO(mode) || S_ISSOCK(mode);
-}
-
-// The path with its folder made absolute and free of links, for comparing
-// names of files that do not exist yet.
-std::string CanonicalName(const std::string& path) {
-  std::string folder = ExtractFilePath(path);
-  std::string name = path.substr(folder.size());
-  char* resolved = realpath(folder.empty() ? "." : folder.c_str(), nullptr);
-  if (!resolved) return path;
-  std::string result = std::string(resolved) + "/" + name;
-  free(resolved);
-  return result;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0) {
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-  }
-  return CanonicalName(a) == CanonicalName(b);
+bool IsSpecial(const platform::FileStatus& status) {
+  return status.kind == platform::FileKind::Folder || status.kind == platform::FileKind::Other;
 }
 
 [[noreturn]] void Refuse(const std::string& text) {
@@ -54,27 +28,24 @@ bool SameFile(const std::string& a, const std::string& b) {
 // regular files where they exist, and none may be a protected file.
 std::string ResolveTarget(const std::string& f, const std::vector<std::string>& protectedFiles) {
   std::string target = f;
-  struct stat st;
-  if (lstat(f.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char* resolved = realpath(f.c_str(), nullptr);
-    if (!resolved) Refuse("REG ファイルのリンク先がありません: " + f);
-    target = resolved;
-    free(resolved);
+  if (platform::StatusOf(f, false).kind == platform::FileKind::Link) {
+    target = platform::RealPath(f);
+    if (target.empty()) Refuse("REG ファイルのリンク先がありません: " + f);
   }
   for (const std::string& name :
        {target, RegOutputFile::BackupName(target), RegOutputFile::RotationName(target),
         RegOutputFile::TemporaryName(target)}) {
-    if (lstat(name.c_str(), &st) == 0 && IsSpecial(st.st_mode)) {
+    if (IsSpecial(platform::StatusOf(name, false))) {
       Refuse("通常のファイルではないので、書き出しに使えません: " + name);
     }
     for (const std::string& input : protectedFiles) {
-      if (!input.empty() && SameFile(name, input)) {
+      if (!input.empty() && platform::SameFile(name, input)) {
         Refuse("プログラムが読み込むファイルなので、書き出しに使えません: " + name);
       }
     }
   }
   std::string folder = ExtractFilePath(target);
-  if (!folder.empty() && (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+  if (!folder.empty() && platform::StatusOf(folder).kind != platform::FileKind::Folder) {
     throw EInOutError(3, "書き出し先のフォルダーがありません: " + folder);
   }
   return target;
@@ -85,21 +56,18 @@ std::string ResolveTarget(const std::string& f, const std::vector<std::string>& 
 RegOutputFile::RegOutputFile(uint32_t sizeCap)
     : sizeCap_(sizeCap), buffer_(std::make_unique<char[]>(kRegFileBufferSize)) {}
 
-RegOutputFile::~RegOutputFile() {
-  if (fd_ >= 0) close(fd_);
-}
+RegOutputFile::~RegOutputFile() = default;
 
-void RegOutputFile::Open(const std::string& path, int flags) {
-  if (fd_ >= 0) close(fd_);
+void RegOutputFile::Open(const std::string& path, platform::OutputFile::Mode mode) {
+  file_.Close();
   used_ = 0;
   fileBytes_ = syncedBytes_ = markBytes_ = 0;
   markWritten_ = false;
-  fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
-  if (fd_ < 0) throw MakeInOutError(errno);
+  if (int error = file_.Open(path, mode)) throw MakeInOutError(error);
 }
 
 void RegOutputFile::OpenRegFile(const std::string& path) {
-  Open(path, O_TRUNC);
+  Open(path, platform::OutputFile::Mode::Truncate);
 }
 
 void RegOutputFile::RegWriteHeader() {
@@ -154,26 +122,16 @@ void RegOutputFile::Append(const char* bytes, std::size_t n) {
 }
 
 void RegOutputFile::Flush() {
-  std::size_t done = 0;
-  while (done < used_) {
-    ssize_t n = write(fd_, buffer_.get() + done, used_ - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      int error = n < 0 ? errno : ENOSPC;
-      used_ = 0;
-      throw MakeInOutError(error);
-    }
-    done += static_cast<std::size_t>(n);
+  if (int error = file_.Write(buffer_.get(), used_)) {
+    used_ = 0;
+    throw MakeInOutError(error);
   }
   fileBytes_ += used_;
   used_ = 0;
-#ifdef SYNC_FILE_RANGE_WRITE
   if (fileBytes_ - syncedBytes_ >= kWriteBackChunk) {
-    sync_file_range(fd_, static_cast<off_t>(syncedBytes_),
-                    static_cast<off_t>(fileBytes_ - syncedBytes_), SYNC_FILE_RANGE_WRITE);
+    file_.StartWriteBack(syncedBytes_, fileBytes_ - syncedBytes_);
     syncedBytes_ = fileBytes_;
   }
-#endif
 }
 
 void RegOutputFile::MarkComplete() {
@@ -183,36 +141,32 @@ void RegOutputFile::MarkComplete() {
 }
 
 void RegOutputFile::CloseRegFile() {
-  if (fd_ < 0) return;
-  int error = 0;
+  if (!file_.IsOpen()) return;
   try {
     Flush();
   } catch (const EInOutError&) {
-    close(fd_);
-    fd_ = -1;
+    file_.Close();
     throw;
   }
-  if (fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) error = errno;
-  if (close(fd_) != 0 && errno != EINTR && error == 0) error = errno;
-  fd_ = -1;
+  int error = file_.Sync();
+  if (int closeError = file_.Close(); error == 0) error = closeError;
   if (error != 0) throw MakeInOutError(error);
 }
 
 void RegOutputFile::Abandon(const std::string& temporary) {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  file_.Close();
   used_ = 0;
-  DeleteFile(temporary);
+  platform::DeleteFile(temporary);
 }
 
 // After writeKeys failed: cuts the file back to the last mark and closes it.
 // False when nothing complete holds a key, or the file cannot be kept.
 bool RegOutputFile::KeepComplete() {
   regFileWritten_ = markWritten_;
-  if (!markWritten_ || fd_ < 0) return false;
+  if (!markWritten_ || !file_.IsOpen()) return false;
   used_ = 0;
   fileBytes_ = markBytes_;
-  if (ftruncate(fd_, static_cast<off_t>(markBytes_)) != 0) return false;
+  if (file_.Truncate(markBytes_) != 0) return false;
   try {
     CloseRegFile();
   } catch (const EInOutError&) {
@@ -225,10 +179,8 @@ void RegOutputFile::WriteRegFile(const std::string& f, const std::function<void(
   regFileWritten_ = false;
   const std::string target = ResolveTarget(f, protected_);
   const std::string temporary = TemporaryName(target);
-  struct stat st;
-  targetMode_ = stat(target.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-  DeleteFile(temporary);  // a killed run's
-  Open(temporary, O_EXCL | O_NOFOLLOW);
+  platform::DeleteFile(temporary);  // a killed run's
+  Open(temporary, platform::OutputFile::Mode::CreateNew);
   try {
     RegWriteHeader();
     MarkComplete();
@@ -258,43 +210,42 @@ void RegOutputFile::WriteRegFile(const std::string& f, const std::function<void(
 // when the backup cannot be made or the file cannot be put in place.
 void RegOutputFile::Place(const std::string& target, const std::string& temporary) {
   const std::string backup = BackupName(target), rotation = RotationName(target);
-  if (createBackup_) DeleteFile(rotation);  // a killed run's
+  if (createBackup_) platform::DeleteFile(rotation);  // a killed run's
   if (!regFileWritten_) {
-    DeleteFile(temporary);
+    platform::DeleteFile(temporary);
     return;
   }
-  if (targetMode_ != 0) chmod(temporary.c_str(), targetMode_);
+  platform::CopyPermissions(target, temporary);
   bool rotated = false, linked = false;
   if (createBackup_) {
     // The earlier backup steps aside, and the earlier file becomes the
     // backup while it stays in place: a hard link, where the file system
     // has them.
-    rotated = RenameNoReplace(backup, rotation) == 0;
-    if (FileExists(target)) {
-      int error = link(target.c_str(), backup.c_str()) == 0 ? 0 : errno;
+    rotated = platform::RenameNoReplace(backup, rotation) == 0;
+    if (platform::FileExists(target)) {
+      int error = platform::MakeHardLink(target, backup);
       linked = error == 0;
-      if (error != 0 && error != EEXIST) error = RenameNoReplace(target, backup);
+      if (error != 0 && error != EEXIST) error = platform::RenameNoReplace(target, backup);
       if (error != 0) {
-        if (rotated) RenameNoReplace(rotation, backup);
-        DeleteFile(temporary);
+        if (rotated) platform::RenameNoReplace(rotation, backup);
+        platform::DeleteFile(temporary);
         throw EInOutError(MakeInOutError(error).Code(),
                           "バックアップ ファイルを作れないので、書き出しを中止しました: " + backup +
                               " (" + MakeInOutError(error).what() + ")");
       }
     }
   }
-  if (rename(temporary.c_str(), target.c_str()) != 0) {
-    int error = errno;
+  if (int error = platform::RenameReplacing(temporary, target)) {
     if (linked) {
-      DeleteFile(backup);
+      platform::DeleteFile(backup);
     } else if (createBackup_) {
-      RenameNoReplace(backup, target);
+      platform::RenameNoReplace(backup, target);
     }
-    if (rotated) RenameNoReplace(rotation, backup);
-    DeleteFile(temporary);
+    if (rotated) platform::RenameNoReplace(rotation, backup);
+    platform::DeleteFile(temporary);
     throw MakeInOutError(error);
   }
-  if (rotated) DeleteFile(rotation);
+  if (rotated) platform::DeleteFile(rotation);
 }
 
 }  // namespace tarnwick

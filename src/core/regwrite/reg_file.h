@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace tarnwick {
 
 inline constexpr uint32_t kRegFileSizeCap = 104857600;  // 100 MiB
@@ -71,7 +73,7 @@ class RegOutputFile {
   void CloseRegFile();
 
  private:
-  void Open(const std::string& path, int flags);
+  void Open(const std::string& path, platform::OutputFile::Mode mode);
   void Append(const char* bytes, std::size_t n);
   void Flush();
   void Abandon(const std::string& temporary);
@@ -84,12 +86,11 @@ class RegOutputFile {
   bool regFileWritten_ = false;
   std::vector<std::string> protected_;
   uint32_t writtenBytes_ = 0;
-  int fd_ = -1;
+  platform::OutputFile file_;
   uint64_t fileBytes_ = 0;    // bytes handed to the file so far
   uint64_t syncedBytes_ = 0;  // of those, bytes whose write-back has been started
   uint64_t markBytes_ = 0;    // MarkComplete's file size
   bool markWritten_ = false;  // and its RegFileWritten
-  unsigned targetMode_ = 0;   // the permissions the placed file gets
   std::size_t used_ = 0;
   std::unique_ptr<char[]> buffer_;
   std::string encoded_;  // the current line in the file's encoding

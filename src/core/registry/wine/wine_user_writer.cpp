@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "common/file_ops.h"
+#include "platform/files.h"
 #include "registry/wine/wine_key.h"
 #include "registry/wine/wine_reg_patch.h"
 #include "registry/wine/wine_reg_writer.h"
@@ -105,7 +105,7 @@ class Edit {
     if (!check.valid || check.arch != file_.arch || !SameTree(*check.root, *file_.root)) {
       return false;
     }
-    return !WineServerRunning(prefixDir_) && ReplaceFileContents(path_, text_) == 0;
+    return !WineServerRunning(prefixDir_) && platform::ReplaceFileContents(path_, text_) == 0;
   }
 
  private:

@@ -1,4 +1,4 @@
-#include "common/single_instance.h"
+#include "platform/single_instance.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,14 +9,14 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace tarnwick {
+namespace tarnwick::platform {
 
 SingleInstanceLock::~SingleInstanceLock() {
-  if (fd_ >= 0) close(fd_);
+  if (handle_ >= 0) close(static_cast<int>(handle_));
 }
 
 bool SingleInstanceLock::Acquire(const std::string& lockPath) {
-  if (fd_ >= 0) return true;
+  if (handle_ >= 0) return true;
   // O_NOFOLLOW: a link planted in a shared folder must not make us create a
   // file elsewhere. flock needs no write access, so read-only is enough.
   int fd = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -30,7 +30,7 @@ bool SingleInstanceLock::Acquire(const std::string& lockPath) {
     close(fd);
     return !heldElsewhere;
   }
-  fd_ = fd;
+  handle_ = fd;
   return true;
 }
 
@@ -48,4 +48,4 @@ std::string DefaultLockPath(const std::string& name) {
   return "/tmp/" + lower + "-" + uid + ".lock";
 }
 
-}  // namespace tarnwick
+}  // namespace tarnwick::platform
