@@ -1,5 +1,6 @@
 // The one place that turns a registry source into a store: a Wine prefix
-// folder on this platform. Batch mode and the window both open it here.
+// folder on Linux, the live registry on Windows. Batch mode and the window
+// both open it here.
 #pragma once
 
 #include <memory>
@@ -12,7 +13,8 @@ namespace tarnwick::app {
 // Throws ERegistrySourceError, naming the path, when it cannot be used.
 std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& source);
 
-// The source without -r: $WINEPREFIX when set, else ~/.wine.
+// The source without -r: $WINEPREFIX when set, else ~/.wine; on Windows
+// empty, the live registry.
 std::string DefaultRegistrySource();
 
 }  // namespace tarnwick::app

@@ -1,12 +1,39 @@
 #include "app/user_folders.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <memory>
 
+#ifdef _WIN32
+#include <shlobj.h>
+#include <windows.h>
+
+#include "platform/win32/wide_text.h"
+#else
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace tarnwick::app {
+
+#ifdef _WIN32
+std::string HomeFolder() {
+  return "";
+}
+
+std::string WorkingDir() {
+  return "";  // relative names are taken from the program's folder
+}
+
+std::string ConfigDir() {
+  wchar_t* folder = nullptr;
+  std::string result;
+  if (SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &folder) == S_OK) {
+    result = platform::Narrow(folder) + "\\Tarnwick\\";
+  }
+  CoTaskMemFree(folder);
+  return result;
+}
+#else
 
 std::string HomeFolder() {
   if (const char* home = std::getenv("HOME"); home && *home) return home;
@@ -28,5 +55,6 @@ std::string ConfigDir() {
   }
   return HomeFolder() + "/.config/tarnwick/";
 }
+#endif
 
 }  // namespace tarnwick::app

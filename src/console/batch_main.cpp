@@ -95,11 +95,14 @@ class ConsolePorts : public StartupPorts {
 };
 
 // A file the program opens must never become standard error: fds 0 to 2
-// that the caller left closed are opened on /dev/null.
+// that the caller left closed are opened on /dev/null. Windows files are
+// handles that never take those numbers.
 void OpenMissingStandardFiles() {
+#ifndef _WIN32
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) != fd) return;
   }
+#endif
 }
 
 StartupOutcome StartAndExport(Session& session, ConsolePorts& ports, const StartupInput& input) {
@@ -154,12 +157,14 @@ int ReportNoDisplay() {
   return kExitNoWindow;
 }
 
-std::string RunningProgramPath(const char* argv0) {
-  char buffer[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n > 0) return std::string(buffer, static_cast<std::size_t>(n));
-  if (argv0 && realpath(argv0, buffer)) return buffer;
-  return argv0 ? argv0 : "tarnwick";
+int ReportNoWindowInThisBuild() {
+  std::fputs(ConsoleMessage("このプログラムはウィンドウなしで作られた一括書き出し専用の版です。"
+                            "一括書き出しには -w を指定してください。",
+                            "")
+                 .c_str(),
+             stderr);
+  return kExitNoWindow;
 }
+
 
 }  // namespace tarnwick::console

@@ -30,7 +30,8 @@ int PrintVersion();
 // kExitNoWindow.
 int ReportNoDisplay();
 
-// The running program file: /proc/self/exe, else argv0 made absolute.
-std::string RunningProgramPath(const char* argv0);
+// Says on standard error that this build of the program has no window (a
+// Windows build made without Qt); returns kExitNoWindow.
+int ReportNoWindowInThisBuild();
 
 }  // namespace tarnwick::console

@@ -2,6 +2,9 @@
 
 #include <signal.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace tarnwick::console {
 namespace {
@@ -14,6 +17,14 @@ void OnCancelSignal(int signo) {
   if (g_received == 0) g_received = signo;
 }
 
+#ifdef _WIN32
+// Ctrl+C, Ctrl+Break and closing the console window, as the signals that
+// stand for them elsewhere.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  OnCancelSignal(event == CTRL_C_EVENT ? SIGINT : event == CTRL_BREAK_EVENT ? SIGBREAK : SIGTERM);
+  return TRUE;
+}
+#else
 void Catch(int signo) {
   struct sigaction old {};
   if (sigaction(signo, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
@@ -23,6 +34,7 @@ void Catch(int signo) {
   action.sa_flags = SA_RESTART;  // file operations go on; the export checks the flag
   sigaction(signo, &action, nullptr);
 }
+#endif
 
 }  // namespace
 
@@ -31,10 +43,14 @@ void SetCancelEndsAtOnce(bool atOnce) {
 }
 
 void InstallCancelSignals() {
+#ifdef _WIN32
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+#else
   Catch(SIGINT);
   Catch(SIGTERM);
   Catch(SIGHUP);
   signal(SIGPIPE, SIG_IGN);
+#endif
 }
 
 int ReceivedCancelSignal() {

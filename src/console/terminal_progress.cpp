@@ -1,7 +1,12 @@
 #include "console/terminal_progress.h"
 
-#include <sys/ioctl.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/ioctl.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -17,8 +22,14 @@ constexpr int kMinBarWidth = 5;
 constexpr const char* kClearToEnd = "\033[K";
 
 int TerminalColumns(int fd) {
+#ifdef _WIN32
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (GetConsoleScreenBufferInfo(console, &info)) return info.srWindow.Right - info.srWindow.Left + 1;
+#else
   winsize size{};
   if (ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
   return 80;
 }
 

@@ -70,7 +70,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, const std::stri
   for (const std::string& argument : arguments) {
     if (argument.empty()) {
       break;  // the argument list ends at the first empty argument
-    } else if (argument[0] == '-') {
+    } else if (argument[0] == '-' || (kPathDelim == '\\' && argument[0] == '/')) {
       if (!ParseOptionLetters(argument, baseDir, state, options)) ok = false;
     } else {
       state.DataFileName = ResolveFileName(argument, ".dat", baseDir);

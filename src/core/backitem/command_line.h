@@ -1,5 +1,6 @@
-// The program's command line: a data file name and option letters after '-'.
-// Only '-' introduces options, so a name beginning with '/' is a path.
+// The program's command line: a data file name and option letters after '-'
+// (or '/' on Windows). On POSIX only '-' introduces options, so a name
+// beginning with '/' is a path.
 //   name       the data file (".dat" added when it has no extension)
 //   -i[:|=]F   the settings file F (".ini" added); the value ends the argument
 //   -r[:|=]D   the registry source, a Wine prefix folder; ends the argument;

@@ -8,6 +8,7 @@
 #include "backitem/update_check.h"
 #include "common/errors.h"
 #include "platform/files.h"
+#include "platform/system.h"
 #include "common/key_path.h"
 #include "common/path_utils.h"
 #include "common/prompts.h"
@@ -88,7 +89,8 @@ void RegisterWithUpdateChecker(Session& session, PromptPort& prompts) {
   try {
     TRegistry registry(*session.store);
     registry.SetRootKey(kHKeyCurrentUser);
-    RegisterUpdateCheck(registry, "Tarnwick2", "", session.state.ExeFileName);
+    RegisterUpdateCheck(registry, "Tarnwick2", "", session.state.ExeFileName,
+                        platform::ProgramBuildNumber(session.state.ExeFileName));
   } catch (const std::exception& e) {
     prompts.ShowMessage(
         std::string("アップデート チェッカーに登録できませんでした。\r\n") + e.what(), kProgramName,

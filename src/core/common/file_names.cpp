@@ -1,10 +1,6 @@
 #include "common/file_names.h"
 
-#ifdef _WIN32
-#include <windows.h>
-// needs the declarations of windows.h
-#include <versionhelpers.h>
-#endif
+#include "platform/system.h"
 
 namespace tarnwick {
 namespace {
@@ -42,14 +38,7 @@ std::string DecodeIniKey(std::string_view text) {
 }
 
 int EffectiveRegEditVer(int setting) {
-  if (setting != 0) return setting;
-#ifdef _WIN32
-  // NT 5.0 (Windows 2000) and later write version 5; the 9x family REGEDIT4.
-  return IsWindowsVersionOrGreater(5, 0, 0) ? 5 : 4;
-#else
-  // No Windows version here: 5 keeps every character, REGEDIT4 only Shift-JIS.
-  return 5;
-#endif
+  return setting != 0 ? setting : platform::NativeRegEditVersion();
 }
 
 }  // namespace tarnwick

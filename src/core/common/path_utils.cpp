@@ -219,12 +219,6 @@ std::string GetLongFileName(std::string_view path) {
 #ifdef _WIN32
 namespace native = winpath;
 
-const WinPathSystem& NativeWinPathSystem() {
-  // Lexical rules until the Win32 services (GetFullPathNameW, FindFirstFileW) are written.
-  static const WinPathSystem system;
-  return system;
-}
-
 std::string ResolveFileName(std::string_view name, std::string_view defaultExt,
                             std::string_view baseDir) {
   return winpath::ResolveFileName(name, defaultExt, baseDir, NativeWinPathSystem());

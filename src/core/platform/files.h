@@ -45,7 +45,7 @@ int RenameReplacing(const std::string& from, const std::string& to);
 // where the file system has no hard links.
 int MakeHardLink(const std::string& existing, const std::string& name);
 // Deletes a file (not a folder). Returns 0 or the errno of the failure.
-int DeleteFile(const std::string& path);
+int RemoveFile(const std::string& path);
 // Gives to the access permissions of from, where the system has such bits.
 void CopyPermissions(const std::string& from, const std::string& to);
 

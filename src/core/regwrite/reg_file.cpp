@@ -156,7 +156,7 @@ void RegOutputFile::CloseRegFile() {
 void RegOutputFile::Abandon(const std::string& temporary) {
   file_.Close();
   used_ = 0;
-  platform::DeleteFile(temporary);
+  platform::RemoveFile(temporary);
 }
 
 // After writeKeys failed: cuts the file back to the last mark and closes it.
@@ -179,7 +179,7 @@ void RegOutputFile::WriteRegFile(const std::string& f, const std::function<void(
   regFileWritten_ = false;
   const std::string target = ResolveTarget(f, protected_);
   const std::string temporary = TemporaryName(target);
-  platform::DeleteFile(temporary);  // a killed run's
+  platform::RemoveFile(temporary);  // a killed run's
   Open(temporary, platform::OutputFile::Mode::CreateNew);
   try {
     RegWriteHeader();
@@ -210,9 +210,9 @@ void RegOutputFile::WriteRegFile(const std::string& f, const std::function<void(
 // when the backup cannot be made or the file cannot be put in place.
 void RegOutputFile::Place(const std::string& target, const std::string& temporary) {
   const std::string backup = BackupName(target), rotation = RotationName(target);
-  if (createBackup_) platform::DeleteFile(rotation);  // a killed run's
+  if (createBackup_) platform::RemoveFile(rotation);  // a killed run's
   if (!regFileWritten_) {
-    platform::DeleteFile(temporary);
+    platform::RemoveFile(temporary);
     return;
   }
   platform::CopyPermissions(target, temporary);
@@ -228,7 +228,7 @@ void RegOutputFile::Place(const std::string& target, const std::string& temporar
       if (error != 0 && error != EEXIST) error = platform::RenameNoReplace(target, backup);
       if (error != 0) {
         if (rotated) platform::RenameNoReplace(rotation, backup);
-        platform::DeleteFile(temporary);
+        platform::RemoveFile(temporary);
         throw EInOutError(MakeInOutError(error).Code(),
                           "バックアップ ファイルを作れないので、書き出しを中止しました: " + backup +
                               " (" + MakeInOutError(error).what() + ")");
@@ -237,15 +237,15 @@ void RegOutputFile::Place(const std::string& target, const std::string& temporar
   }
   if (int error = platform::RenameReplacing(temporary, target)) {
     if (linked) {
-      platform::DeleteFile(backup);
+      platform::RemoveFile(backup);
     } else if (createBackup_) {
       platform::RenameNoReplace(backup, target);
     }
     if (rotated) platform::RenameNoReplace(rotation, backup);
-    platform::DeleteFile(temporary);
+    platform::RemoveFile(temporary);
     throw MakeInOutError(error);
   }
-  if (rotated) platform::DeleteFile(rotation);
+  if (rotated) platform::RemoveFile(rotation);
 }
 
 }  // namespace tarnwick

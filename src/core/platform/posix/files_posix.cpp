@@ -107,7 +107,7 @@ int MakeHardLink(const std::string& existing, const std::string& name) {
   return link(existing.c_str(), name.c_str()) == 0 ? 0 : errno;
 }
 
-int DeleteFile(const std::string& path) {
+int RemoveFile(const std::string& path) {
   if (StatusOf(path, false).kind == FileKind::Folder) return EISDIR;
   return unlink(path.c_str()) == 0 ? 0 : errno;
 }
