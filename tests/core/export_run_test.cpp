@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "backitem/back_item.h"
 #include "backitem/program_state.h"
 #include "common/errors.h"
@@ -64,7 +66,7 @@ TEST_F(ExportRunTest, OneFileNamedAfterTheDataFile) {
 TEST_F(ExportRunTest, RelativeRegFileNameResolvesAgainstTheDataFilesFolder) {
   option.RegFileName = "out/all";
   AddItem("foo", {"HKCU\\Software\\Foo"});
-  mkdir(dir.File("out").c_str(), 0755);
+  std::filesystem::create_directory(dir.File("out"));
   RunAll();
   EXPECT_EQ(Read("out/all.reg"), kFooText);
 }
@@ -94,11 +96,12 @@ TEST_F(ExportRunTest, SeparateFileNameFromTheFirstKey) {
   TBackItem item;
   item.Name = "name";
   item.BackupKeys = {"HKCU\\Software\\Foo|Bar"};
-  EXPECT_EQ(SeparateFileName("/x/all.reg", item, option), "/x/Bar.reg");
+  const std::string all = NativePath("/x/all.reg");
+  EXPECT_EQ(SeparateFileName(all, item, option), NativePath("/x/Bar.reg"));
   item.BackupKeys = {"HKCU\\Software\\Foo"};
-  EXPECT_EQ(SeparateFileName("/x/all.reg", item, option), "/x/Foo.reg");
+  EXPECT_EQ(SeparateFileName(all, item, option), NativePath("/x/Foo.reg"));
   option.SeparateName = 1;
-  EXPECT_EQ(SeparateFileName("/x/all.reg", item, option), "/x/name.reg");
+  EXPECT_EQ(SeparateFileName(all, item, option), NativePath("/x/name.reg"));
 }
 
 TEST_F(ExportRunTest, PerItemWithoutKeysWritesNoFile) {

@@ -15,7 +15,7 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& Path() const { return path_; }
-  // Path() + "/" + name
+  // Path(), the system's separator, name (with '/' as the system's separator)
   std::string File(std::string_view name) const;
 
  private:
@@ -25,6 +25,7 @@ class TempDir {
 // While it lives, every write past the given size of a file fails with
 // EFBIG, as a full disk would make it fail: a real failure for code that
 // writes files, whoever runs the test.
+#ifndef _WIN32
 class FileSizeLimit {
  public:
   explicit FileSizeLimit(unsigned long bytes);
@@ -36,7 +37,10 @@ class FileSizeLimit {
   unsigned long before_;
   void (*handler_)(int);
 };
+#endif
 
+// The path with '/' replaced by the system's separator.
+std::string NativePath(std::string_view path);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
