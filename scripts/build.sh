@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing from Debian's packages, builds, and then either
 # runs the example export (demo) or every test (test).
-#   scripts/build.sh demo   batch-export the example data file from the example
-#                           Wine prefix and show the REG file it wrote
-#   scripts/build.sh test   build and run the whole test suite, also under
-#                           AddressSanitizer and UndefinedBehaviorSanitizer
+#   scripts/build.sh demo     batch-export the example data file from the example
+#                             Wine prefix and show the REG file it wrote
+#   scripts/build.sh test     build and run the whole test suite, also under
+#                             AddressSanitizer and UndefinedBehaviorSanitizer,
+#                             and the Windows build's tests under Wine
+#   scripts/build.sh windows  cross-compile tarnwick.exe and its tests into
+#                             build-windows/ and run the tests under Wine
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -13,16 +16,23 @@ build=${BUILD_DIR:-build-release}
 
 packages=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev ccache qt6-base-dev
   fonts-ipafont-gothic xvfb xdotool)
+# The Windows build: the cross compiler, GoogleTest's sources, Wine to run
+# the results, and the Japanese locale in which Wine reads REGEDIT4 files.
+windows_packages=(g++-mingw-w64-x86-64-posix googletest wine wine64 locales)
+case "$mode" in
+  test | windows) packages+=("${windows_packages[@]}") ;;
+esac
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})); then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
   echo "Installing: ${missing[*]}"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
 fi
 
 # The configure step's output is shown only when it fails.
@@ -36,6 +46,26 @@ configure() { # build-dir cmake-arguments...
     exit 1
   fi
   rm -f "$log"
+}
+
+# Cross-compiles for Windows and runs those tests under Wine, in one fresh
+# Wine prefix for the whole run. The Linux program, when given, is checked
+# against tarnwick.exe on that prefix.
+windows_tests() { # linux-program (may be empty)
+  if ! locale -a | grep -qi '^ja_JP\.utf-\?8$'; then
+    grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
+      echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+    $sudo locale-gen >/dev/null
+  fi
+  configure build-windows -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DTARNWICK_LINUX_PROGRAM="$1"
+  ninja -C build-windows -j "$(nproc)"
+  local prefix
+  prefix=$(mktemp -d)
+  WINEPREFIX=$prefix/wine WINEDEBUG=-all wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$prefix/wine WINEDEBUG=-all ctest --test-dir build-windows --output-on-failure
+  WINEPREFIX=$prefix/wine wineserver -k 2>/dev/null || true
+  rm -rf "$prefix"
 }
 
 case "$mode" in
@@ -56,14 +86,20 @@ case "$mode" in
     configure "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     ninja -C "$build" -j "$(nproc)"
     ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+    windows_tests "$(cd "$build" && pwd)/tarnwick"
     asan=${build}-asan
     configure "$asan" -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
     ninja -C "$asan" -j "$(nproc)" tarnwick_core_tests tarnwick tarnwick_e2e_tests tarnwick_ui_tests
     ctest --test-dir "$asan" --output-on-failure -j "$(nproc)"
     ;;
+  windows)
+    linux=""
+    [ -x "$build/tarnwick" ] && linux="$(cd "$build" && pwd)/tarnwick"
+    windows_tests "$linux"
+    ;;
   *)
-    echo "usage: $0 demo|test" >&2
+    echo "usage: $0 demo|test|windows" >&2
     exit 2
     ;;
 esac
