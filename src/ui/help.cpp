@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+#include "platform/help.h"
+
 namespace tarnwick::ui {
 
 std::string HelpPageFor(int context) {
@@ -19,6 +21,7 @@ std::string HelpPageFor(int context) {
 }
 
 void DesktopHelp::ShowHelp(int context) {
+  if (!helpFile_.empty() && platform::ShowHtmlHelp(helpFile_, context)) return;
   QDesktopServices::openUrl(
       QUrl::fromLocalFile(QString::fromStdString(helpDir_ + HelpPageFor(context))));
 }

@@ -1,6 +1,8 @@
 // Help: short HTML pages in Japanese, installed in "help/" beside the
 // program and opened in the desktop's browser at the page of the context
 // asked for (the default topic, 14 main window, 36 options, 62 properties).
+// A compiled help file beside the program, where the system has a viewer
+// for it (HTML Help on Windows), is shown instead.
 #pragma once
 
 #include <string>
@@ -18,13 +20,16 @@ std::string HelpPageFor(int context);
 
 class DesktopHelp : public HelpPort {
  public:
-  // helpDir: the folder of the pages, with a trailing separator.
-  explicit DesktopHelp(std::string helpDir) : helpDir_(std::move(helpDir)) {}
+  // helpDir: the folder of the pages, with a trailing separator; helpFile:
+  // the compiled help file, which need not exist.
+  explicit DesktopHelp(std::string helpDir, std::string helpFile = "")
+      : helpDir_(std::move(helpDir)), helpFile_(std::move(helpFile)) {}
   // A page that is missing is the browser's to report.
   void ShowHelp(int context) override;
 
  private:
   std::string helpDir_;
+  std::string helpFile_;
 };
 
 }  // namespace tarnwick::ui

@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <cstdlib>
 
+#include "common/path_utils.h"
 #include "platform/single_instance.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
@@ -72,7 +73,7 @@ StartupOutcome RunWindow(int& argc, char** argv, const StartupInput& input,
   if (outcome != StartupOutcome::Started) return outcome;
   TProgressForm progress(session.state.ProgressOff);
   QtFileDialogs files;
-  DesktopHelp help(session.state.ProgramDir + "help/");
+  DesktopHelp help(session.state.ProgramDir + "help" + kPathDelim, session.helpFileName);
   TMainForm window(session, ports.Prompts(), files, progress, help);
   if (session.state.Window.State == 2) {
     window.showMaximized();

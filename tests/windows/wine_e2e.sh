@@ -75,6 +75,8 @@ Windows Registry Editor Version 5.00
 @=""
 EOF
 wine regedit /S "$(win "$work/values.reg")"
+# The update checker's key, so that the program registers itself.
+wine reg add 'HKCU\Software\Wendlor' /f >/dev/null
 
 # The data file: one item for the whole key, CP932 as the program keeps it.
 data_file() { # name version full-restore newline-import
@@ -95,6 +97,18 @@ for version in 4 5; do
     fail "version $version export differs from $expected/expected-v$version.reg (kept as $work/v$version.reg)"
   cp "$work/書き出し/v$version.reg" "$work/v$version.reg"
 done
+
+# The registration names the program file and the build number of its
+# version resource; a start without -w says this build has no window.
+program_key='HKCU\Software\Wendlor\updates@tarnwick.example.invalid\Tarnwick2'
+wine reg query "$program_key" /v Build | grep -q 'REG_DWORD *0x93' ||
+  fail "the registration has no Build 147"
+wine reg query "$program_key" /v FilePath | grep -qiF "$(win "$exe")" ||
+  fail "the registration does not name $(win "$exe")"
+status=0
+wine "$exe" 2>"$work/nowindow.txt" || status=$?
+[ "$status" = 7 ] && grep -q -- '-w を指定してください' "$work/nowindow.txt" ||
+  fail "a start without -w: status $status, $(cat "$work/nowindow.txt")"
 
 # The Linux program reads the same prefix's files once wineserver has
 # saved them, and writes the same bytes as the Win32 store under Wine.
