@@ -19,21 +19,27 @@ packages=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev ccache qt6-ba
 # The Windows build: the cross compiler, GoogleTest's sources, Wine to run
 # the results, and the Japanese locale in which Wine reads REGEDIT4 files.
 windows_packages=(g++-mingw-w64-x86-64-posix googletest wine wine64 locales)
-case "$mode" in
-  test | windows) packages+=("${windows_packages[@]}") ;;
-esac
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
+updated=""
+install_missing() { # apt-get options..., --, packages...
+  local options=() missing=() p
+  while [ "$1" != -- ]; do options+=("$1"); shift; done
+  shift
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
   echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
-fi
+  [ -n "$updated" ] || $sudo apt-get update -qq
+  updated=1
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null
+}
+install_missing -- "${packages[@]}"
+case "$mode" in
+  # Wine without what it only recommends (a 32-bit half, fonts, sound).
+  test | windows) install_missing --no-install-recommends -- "${windows_packages[@]}" ;;
+esac
 
 # The configure step's output is shown only when it fails.
 configure() { # build-dir cmake-arguments...
