@@ -13,12 +13,12 @@
 #include "backitem/startup.h"
 #include "common/errors.h"
 #include "common/prompts.h"
-#include "platform/single_instance.h"
 #include "console/batch_export.h"
 #include "console/cancel_signals.h"
 #include "console/exit_status.h"
 #include "console/stderr_prompts.h"
 #include "console/terminal_progress.h"
+#include "platform/single_instance.h"
 
 namespace tarnwick::console {
 namespace {
@@ -79,7 +79,9 @@ class ConsolePorts : public StartupPorts {
     }
   }
 
-  bool AcquireInstanceLock() override { return lock_.Acquire(platform::DefaultLockPath(kProgramName)); }
+  bool AcquireInstanceLock() override {
+    return lock_.Acquire(platform::DefaultLockPath(kProgramName));
+  }
   std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) override {
     return openSource_(path);
   }
@@ -165,6 +167,5 @@ int ReportNoWindowInThisBuild() {
              stderr);
   return kExitNoWindow;
 }
-
 
 }  // namespace tarnwick::console

@@ -25,7 +25,8 @@ int TerminalColumns(int fd) {
 #ifdef _WIN32
   CONSOLE_SCREEN_BUFFER_INFO info;
   HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-  if (GetConsoleScreenBufferInfo(console, &info)) return info.srWindow.Right - info.srWindow.Left + 1;
+  if (GetConsoleScreenBufferInfo(console, &info))
+    return info.srWindow.Right - info.srWindow.Left + 1;
 #else
   winsize size{};
   if (ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;

@@ -19,7 +19,9 @@ namespace {
 class WindowPorts : public StartupPorts {
  public:
   explicit WindowPorts(const RegistrySourceFactory& openSource) : openSource_(openSource) {}
-  bool AcquireInstanceLock() override { return lock_.Acquire(platform::DefaultLockPath(kProgramName)); }
+  bool AcquireInstanceLock() override {
+    return lock_.Acquire(platform::DefaultLockPath(kProgramName));
+  }
   std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) override {
     return openSource_(path);
   }

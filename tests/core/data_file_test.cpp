@@ -9,8 +9,8 @@
 
 #include "backitem/back_item.h"
 #include "backitem/program_state.h"
-#include "platform/files.h"
 #include "common/text_codec.h"
+#include "platform/files.h"
 #include "scripted_prompts.h"
 #include "temp_dir.h"
 

@@ -9,9 +9,9 @@
 #include "backitem/back_item.h"
 #include "backitem/program_state.h"
 #include "common/errors.h"
-#include "platform/files.h"
 #include "fake_ports.h"
 #include "memory_store.h"
+#include "platform/files.h"
 #include "scripted_prompts.h"
 #include "temp_dir.h"
 

@@ -12,8 +12,8 @@
 
 #include "backitem/comma_text.h"
 #include "backitem/profile_file.h"
-#include "platform/files.h"
 #include "common/text_codec.h"
+#include "platform/files.h"
 #include "temp_dir.h"
 
 namespace tarnwick::test {

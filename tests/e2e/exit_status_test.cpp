@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "backitem/startup.h"
-#include "platform/single_instance.h"
 #include "e2e_support.h"
+#include "platform/single_instance.h"
 
 namespace tarnwick::e2e {
 namespace {
@@ -64,7 +64,8 @@ TEST_F(ExitStatusTest, TheWindowWithoutADisplayIsStatus7) {
 }
 
 TEST_F(ExitStatusTest, ASecondCopyIsStatus6WhateverItsEnvironment) {
-  int fd = open(platform::DefaultLockPath(kProgramName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  int fd =
+      open(platform::DefaultLockPath(kProgramName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   ASSERT_EQ(flock(fd, LOCK_EX), 0);
   Outcome outcome = RunBatch();
   EXPECT_EQ(outcome.exitCode, 6) << outcome;

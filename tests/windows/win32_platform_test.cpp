@@ -1,9 +1,8 @@
 // The Win32 side of the platform layer on a real file system and session:
 // the path services with drives and UNC names, Japanese file names, and the
 // one-copy mutex, also as the running program meets it.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "common/path_utils.h"
 #include "platform/files.h"
@@ -33,8 +32,7 @@ TEST(Win32PathTest, LongNamesTakeTheStoredCaseOfWhatExists) {
   WriteFileBytes(folder + "\\設定.INI", "x");
   std::string asked = dir.Path() + "\\daten ordner\\設定.ini";
   EXPECT_EQ(GetLongFileName(asked), folder + "\\設定.INI");
-  EXPECT_EQ(GetLongFileName(dir.Path() + "\\DATEN ORDNER\\none\\x.dat"),
-            folder + "\\none\\x.dat");
+  EXPECT_EQ(GetLongFileName(dir.Path() + "\\DATEN ORDNER\\none\\x.dat"), folder + "\\none\\x.dat");
   EXPECT_EQ(GetLongFileName("C:\\"), "C:");
 }
 

@@ -2,9 +2,8 @@
 // writes it reads back, in both forms, in the registry's own order.
 #include <windows.h>
 // needs the declarations of windows.h
-#include <sddl.h>
-
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include "common/text_codec.h"
 #include "registry/registry.h"
@@ -20,9 +19,7 @@ class Win32StoreTest : public testing::Test {
   Win32RegistryStore store;
   const std::string path = "Software\\TarnwickTest\\" + std::to_string(GetCurrentProcessId());
 
-  void TearDown() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TarnwickTest");
-  }
+  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TarnwickTest"); }
 
   std::unique_ptr<RegistryKey> Create(const std::string& below) {
     return store.OpenKeyForWrite(kHkcu, path + below, true);

@@ -111,12 +111,17 @@ wine "$exe" 2>"$work/nowindow.txt" || status=$?
   fail "a start without -w: status $status, $(cat "$work/nowindow.txt")"
 
 # The Linux program reads the same prefix's files once wineserver has
-# saved them, and writes the same bytes as the Win32 store under Wine.
-# (Before any import below changes the key.)
+# saved them, and writes the same bytes as the Win32 store under Wine: the
+# test key (before any import below changes it) and the whole of HKCR, some
+# 8,000 keys. (Keys that Wine makes volatile at each start are never in
+# the files, so whole roots such as HKLM differ by those.)
 if [ -n "$linux" ]; then
+  printf '[Tarnwick]\r\n[BackupItems]\r\nHKCR=HKCR,,0\r\n[Settings]\r\nRegEditVer=4\r\n' >"$work/書き出し/vCR.dat"
+  run_exe "書き出し/vCR"
+  cp "$work/書き出し/vCR.reg" "$work/vCR.reg"
   wineserver -k
   wineserver -w
-  for version in 4 5; do
+  for version in 4 5 CR; do
     cp "$work/書き出し/v$version.dat" "$work/linux$version.dat"
     "$linux" -w -p -r"$WINEPREFIX" -i"$work/tarnwick.ini" "$work/linux$version.dat" ||
       fail "the Linux program: status $?"

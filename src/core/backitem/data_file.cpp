@@ -13,10 +13,10 @@
 #include "common/collation.h"
 #include "common/errors.h"
 #include "common/file_names.h"
-#include "platform/files.h"
 #include "common/key_path.h"
 #include "common/path_utils.h"
 #include "common/prompts.h"
+#include "platform/files.h"
 
 namespace tarnwick {
 namespace {
@@ -38,7 +38,8 @@ bool IsVersion1xx(const std::string& version) {
 }
 
 void ReplaceOrThrow(const std::string& path, const std::string& bytes) {
-  if (int error = platform::ReplaceFileContents(path, bytes); error != 0) throw MakeInOutError(error);
+  if (int error = platform::ReplaceFileContents(path, bytes); error != 0)
+    throw MakeInOutError(error);
 }
 
 std::string CaptionFor(const ProgramState& state) {

@@ -3,9 +3,9 @@
 #include "backitem/ini_file.h"
 #include "common/collation.h"
 #include "common/errors.h"
-#include "platform/files.h"
 #include "common/input_file.h"
 #include "common/text_codec.h"
+#include "platform/files.h"
 
 namespace tarnwick {
 namespace {

@@ -7,11 +7,11 @@
 #include "backitem/data_file.h"
 #include "backitem/update_check.h"
 #include "common/errors.h"
-#include "platform/files.h"
-#include "platform/system.h"
 #include "common/key_path.h"
 #include "common/path_utils.h"
 #include "common/prompts.h"
+#include "platform/files.h"
+#include "platform/system.h"
 #include "registry/registry.h"
 
 namespace tarnwick {

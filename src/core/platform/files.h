@@ -93,9 +93,9 @@ class OutputFile {
   // Starts writing a range to the disk without waiting for it, so that the
   // flush at the end has little left to do. A hint only.
   void StartWriteBack(uint64_t offset, uint64_t length);
-  int Sync();                    // 0 or errno: the contents are on the disk
-  int Truncate(uint64_t size);   // 0 or errno
-  int Close();                   // 0 or errno; closed even when it fails
+  int Sync();                   // 0 or errno: the contents are on the disk
+  int Truncate(uint64_t size);  // 0 or errno
+  int Close();                  // 0 or errno; closed even when it fails
 
  private:
   std::intptr_t handle_ = -1;

@@ -1,5 +1,3 @@
-#include "platform/files.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -9,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+
+#include "platform/files.h"
 
 namespace tarnwick::platform {
 namespace {
@@ -193,8 +193,8 @@ int OutputFile::Write(const char* bytes, std::size_t size) {
 void OutputFile::StartWriteBack([[maybe_unused]] uint64_t offset,
                                 [[maybe_unused]] uint64_t length) {
 #ifdef SYNC_FILE_RANGE_WRITE
-  sync_file_range(static_cast<int>(handle_), static_cast<off_t>(offset),
-                  static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+  sync_file_range(static_cast<int>(handle_), static_cast<off_t>(offset), static_cast<off_t>(length),
+                  SYNC_FILE_RANGE_WRITE);
 #endif
 }
 

@@ -1,5 +1,3 @@
-#include "platform/single_instance.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,6 +6,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+
+#include "platform/single_instance.h"
 
 namespace tarnwick::platform {
 

@@ -29,7 +29,7 @@ FileStatus StatusOfHandle(HANDLE handle) {
     return status;
   }
   if (!GetFileInformationByHandle(handle, &info)) return status;
-  status.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder
+  status.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)       ? FileKind::Folder
                 : (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? FileKind::Link
                                                                          : FileKind::Regular;
   status.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
@@ -41,9 +41,8 @@ FileStatus StatusOfHandle(HANDLE handle) {
 // Opens any entry, folders included, for a look at its attributes only.
 HANDLE OpenForStatus(const std::string& path, bool followLinks) {
   DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-  return CreateFileW(Widen(path).c_str(), 0,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, flags, nullptr);
+  return CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, flags, nullptr);
 }
 
 std::wstring FullPathOf(const std::wstring& path) {
@@ -98,8 +97,8 @@ FileStatus StatusOf(const std::string& path, bool followLinks) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) return {};
   FileStatus status;
-  status.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder
-                                                                    : FileKind::Regular;
+  status.kind =
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder : FileKind::Regular;
   status.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
   return status;
 }
@@ -155,7 +154,7 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
 
 int RenameNoReplace(const std::string& from, const std::string& to) {
   return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0
-                                                                                      : LastErrno();
+                                                                                     : LastErrno();
 }
 
 int RenameReplacing(const std::string& from, const std::string& to) {

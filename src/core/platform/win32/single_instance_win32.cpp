@@ -1,6 +1,5 @@
 // Windows: the named mutex "Tarnwick" of the user's session.
 #include "platform/single_instance.h"
-
 #include "platform/win32/wide_text.h"
 
 namespace tarnwick::platform {

@@ -73,8 +73,8 @@ class Win32Key : public RegistryKey {
     std::wstring buffer(kNameBuffer, L'\0');
     for (DWORD index = 0;; ++index) {
       DWORD length = static_cast<DWORD>(buffer.size());
-      LONG result = RegEnumValueW(key_, index, buffer.data(), &length, nullptr, nullptr, nullptr,
-                                  nullptr);
+      LONG result =
+          RegEnumValueW(key_, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
       if (result == ERROR_MORE_DATA && buffer.size() < 32768) {
         buffer.resize(buffer.size() * 4);
         --index;
@@ -148,9 +148,9 @@ class Win32Key : public RegistryKey {
     for (int attempt = 0; attempt < 8; ++attempt) {
       value.data.resize(size);
       DWORD got = size;
-      LONG result = RegQueryValueExW(
-          key_, name.c_str(), nullptr, &type,
-          size == 0 ? nullptr : reinterpret_cast<BYTE*>(value.data.data()), &got);
+      LONG result =
+          RegQueryValueExW(key_, name.c_str(), nullptr, &type,
+                           size == 0 ? nullptr : reinterpret_cast<BYTE*>(value.data.data()), &got);
       if (result == ERROR_MORE_DATA || (result == ERROR_SUCCESS && size == 0 && got > 0)) {
         size = got;
         continue;
