@@ -68,8 +68,10 @@ int main(int argc, char** argv) {
       return console::RunBatch(input, app::OpenRegistrySource);
     }
     // With a display, a run without a terminal shows the progress dialog;
-    // a display that cannot be reached shows nothing rather than end the run.
+    // an X display that cannot be reached shows nothing rather than end the run.
+#ifndef _WIN32
     setenv("QT_QPA_PLATFORM", "xcb;offscreen", 0);  // unless the caller chose one
+#endif
     return ui::WithApplication(argc, argv, [&] {
       return console::RunBatch(input, app::OpenRegistrySource, ui::ProgressDialogFactory());
     });

@@ -49,6 +49,9 @@ void UseJapaneseFont() {
 }
 
 bool HasDisplay() {
+#ifdef _WIN32
+  return true;  // Windows always has its desktop
+#endif
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
     if (const char* value = std::getenv(name); value && *value) return true;
   }
