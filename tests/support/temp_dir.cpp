@@ -16,15 +16,7 @@
 
 namespace tarnwick::test {
 
-namespace {
-
-// Paths are UTF-8 here; a std::filesystem::path made from a narrow string
-// would take the ANSI code page on Windows.
-std::filesystem::path FsPath(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-}  // namespace
+using platform::FsPath;
 
 TempDir::TempDir() {
 #ifdef _WIN32

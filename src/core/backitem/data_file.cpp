@@ -234,7 +234,8 @@ std::string BackupNameOf1xx(const std::string& fileName) {
 
 void ConvertDataFile1xx(const std::string& fileName) {
   std::error_code ignored;
-  std::filesystem::copy_file(fileName, BackupNameOf1xx(fileName),
+  std::filesystem::copy_file(platform::FsPath(fileName),
+                             platform::FsPath(BackupNameOf1xx(fileName)),
                              std::filesystem::copy_options::none, ignored);
 
   IniFile ini = IniFile::Load(fileName);

@@ -63,7 +63,7 @@ void MakeConfigDir(const ProgramState& state, const std::string& configDir) {
   for (const std::string& name : {state.IniFileName, state.DataFileName}) {
     if (ExtractFilePath(name) == configDir) {
       std::error_code ignored;  // a failure shows when the file is written
-      std::filesystem::create_directories(configDir, ignored);
+      std::filesystem::create_directories(platform::FsPath(configDir), ignored);
       return;
     }
   }

@@ -8,11 +8,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tarnwick::platform {
+
+// A UTF-8 path as std::filesystem takes it. A path made from a plain
+// std::string would be read in the ANSI code page on Windows.
+inline std::filesystem::path FsPath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
 
 enum class FileKind { Missing, Regular, Folder, Link, Other };
 

@@ -3,18 +3,13 @@
 
 #include <string>
 
-#include "common/text_codec.h"
 #include "platform/text.h"
+#include "platform/win32/wide_text.h"
 
 namespace tarnwick::platform {
 namespace {
 
 constexpr UINT kCp932 = 932;
-
-std::wstring Wide(std::string_view utf8) {
-  std::u16string units = Utf8ToUtf16(utf8);
-  return std::wstring(units.begin(), units.end());
-}
 
 char16_t MapCase(char16_t unit, DWORD flags) {
   wchar_t in = unit, out = unit;
@@ -59,7 +54,7 @@ char16_t LowerCaseOf(char16_t unit) {
 }
 
 int CompareJapanese(std::string_view a, std::string_view b, bool ignoreCase) {
-  std::wstring wa = Wide(a), wb = Wide(b);
+  std::wstring wa = Widen(a), wb = Widen(b);
   int r = CompareStringEx(L"ja-JP", ignoreCase ? NORM_IGNORECASE : 0, wa.data(),
                           static_cast<int>(wa.size()), wb.data(), static_cast<int>(wb.size()),
                           nullptr, nullptr, 0);

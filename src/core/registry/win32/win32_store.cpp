@@ -29,6 +29,27 @@ HKEY RootHandle(uint32_t root) {
   }
 }
 
+// Lists names with enumerate(index, buffer, length) from index 0 until
+// there are no more; a name too long for the buffer is asked for again with
+// a larger one (value names reach 16,383 characters).
+template <typename Enumerate>
+bool EnumerateNames(std::vector<std::string>& names, Enumerate enumerate) {
+  names.clear();
+  std::wstring buffer(kNameBuffer, L'\0');
+  for (DWORD index = 0;;) {
+    DWORD length = static_cast<DWORD>(buffer.size());
+    LONG result = enumerate(index, buffer.data(), &length);
+    if (result == ERROR_MORE_DATA && buffer.size() < 32768) {
+      buffer.resize(buffer.size() * 4);
+      continue;
+    }
+    if (result == ERROR_NO_MORE_ITEMS) return true;
+    if (result != ERROR_SUCCESS) return false;
+    names.push_back(Narrow(std::wstring_view(buffer.data(), length)));
+    ++index;
+  }
+}
+
 // The path as Windows takes it: names joined by single backslashes. False
 // for an empty name inside the path.
 bool WindowsPath(std::string_view path, std::wstring& result) {
@@ -51,39 +72,15 @@ class Win32Key : public RegistryKey {
   Win32Key& operator=(const Win32Key&) = delete;
 
   bool SubKeyNames(std::vector<std::string>& names) const override {
-    names.clear();
-    std::wstring buffer(kNameBuffer, L'\0');
-    for (DWORD index = 0;; ++index) {
-      DWORD length = static_cast<DWORD>(buffer.size());
-      LONG result =
-          RegEnumKeyExW(key_, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-      if (result == ERROR_MORE_DATA) {
-        buffer.resize(buffer.size() * 2);
-        --index;
-        continue;
-      }
-      if (result == ERROR_NO_MORE_ITEMS) return true;
-      if (result != ERROR_SUCCESS) return false;
-      names.push_back(Narrow(std::wstring_view(buffer.data(), length)));
-    }
+    return EnumerateNames(names, [this](DWORD index, wchar_t* name, DWORD* length) {
+      return RegEnumKeyExW(key_, index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
   }
 
   bool ValueNames(std::vector<std::string>& names) const override {
-    names.clear();
-    std::wstring buffer(kNameBuffer, L'\0');
-    for (DWORD index = 0;; ++index) {
-      DWORD length = static_cast<DWORD>(buffer.size());
-      LONG result =
-          RegEnumValueW(key_, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-      if (result == ERROR_MORE_DATA && buffer.size() < 32768) {
-        buffer.resize(buffer.size() * 4);
-        --index;
-        continue;
-      }
-      if (result == ERROR_NO_MORE_ITEMS) return true;
-      if (result != ERROR_SUCCESS) return false;
-      names.push_back(Narrow(std::wstring_view(buffer.data(), length)));
-    }
+    return EnumerateNames(names, [this](DWORD index, wchar_t* name, DWORD* length) {
+      return RegEnumValueW(key_, index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
   }
 
   bool HasSubKeys() const override {
