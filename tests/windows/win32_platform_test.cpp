@@ -51,6 +51,10 @@ TEST(Win32FilesTest, JapaneseNamesAndTheReplaceRules) {
   EXPECT_EQ(platform::StatusOf("NUL").kind, platform::FileKind::Other);
   EXPECT_EQ(platform::RemoveFile(dir.Path()), EISDIR);
   EXPECT_EQ(platform::FolderEntries(dir.Path()).size(), 2u);
+  // std::filesystem, as the program uses it, reaches the same names.
+  std::string nested = dir.File("設定\\ツール");
+  ASSERT_TRUE(std::filesystem::create_directories(platform::FsPath(nested)));
+  EXPECT_EQ(platform::StatusOf(nested).kind, platform::FileKind::Folder);
 }
 
 TEST(Win32LockTest, TheNamedMutexRefusesASecondHolderUntilTheFirstEnds) {
