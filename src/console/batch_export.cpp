@@ -46,6 +46,11 @@ StartupOutcome RunBatchExport(Session& session, PromptPort& prompts, ProgressPor
       ErrorMessage(prompts, ExportFailureText(exported), kProgramName);
     }
   }
+  if (!exported.losses.Empty()) {
+    std::string text = "バックアップにはすべてが入っていません:";
+    for (const std::string& line : ExportLossLines(exported.losses)) text += "\n" + line;
+    prompts.ShowMessage(text, kProgramName, PromptIcon::Warning);
+  }
   DataFileContext data{session.state, session.items, prompts};
   bool saved = SaveDataFile(data);
   switch (exported.status) {
@@ -57,7 +62,9 @@ StartupOutcome RunBatchExport(Session& session, PromptPort& prompts, ProgressPor
     case ExportStatus::Completed:
       break;
   }
-  return saved ? StartupOutcome::BatchSucceeded : StartupOutcome::SaveFailed;
+  if (!saved) return StartupOutcome::SaveFailed;
+  return exported.losses.Empty() ? StartupOutcome::BatchSucceeded
+                                 : StartupOutcome::ExportedWithLosses;
 }
 
 }  // namespace tarnwick

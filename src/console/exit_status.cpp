@@ -6,6 +6,8 @@ int ExitStatusFor(StartupOutcome outcome) {
   switch (outcome) {
     case StartupOutcome::BatchSucceeded:
       return kExitSuccess;
+    case StartupOutcome::ExportedWithLosses:
+      return kExitIncomplete;
     case StartupOutcome::ExportFailed:
       return kExitExportFailed;
     case StartupOutcome::CommandLineError:

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTreeWidget>
@@ -390,6 +391,7 @@ void TMainForm::ExportItems(const std::vector<int>& indices) {
   if (outcome.status == ExportStatus::Failed) {
     ErrorMessage(prompts_, ExportFailureText(outcome), kProgramName);
   }
+  if (!outcome.losses.Empty()) OpenExportLossBox(this, outcome.losses);
 }
 
 void TMainForm::OpenFileActExecute() {
@@ -469,6 +471,19 @@ void TMainForm::StoreGeometry() {
   window.Height = normal.height();
   window.State = isMaximized() ? 2 : isMinimized() ? 1 : 0;
   for (int k = 0; k < 4; ++k) window.BackListColumns[k] = BackList->columnWidth(k);
+}
+
+QMessageBox* OpenExportLossBox(QWidget* owner, const ExportLosses& losses) {
+  auto* box =
+      new QMessageBox(QMessageBox::Warning, kProgramName,
+                      QString::fromStdString(ExportLossReport(losses)), QMessageBox::Ok, owner);
+  box->setObjectName("ExportLossBox");
+  // Wide enough that a key path and its note mostly keep to one line.
+  box->setStyleSheet("QLabel#qt_msgbox_label { min-width: 46em; }");
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::WindowModal);
+  box->open();
+  return box;
 }
 
 }  // namespace tarnwick::ui

@@ -12,11 +12,14 @@
 
 #include "backitem/startup.h"
 #include "common/ports.h"
+#include "regwrite/export_losses.h"
 
 class QAction;
 class QMenu;
 class QPushButton;
 class QTreeWidget;
+
+class QMessageBox;
 
 namespace tarnwick::ui {
 
@@ -108,5 +111,10 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   QAction* SelRegWrite2Act;
   QAction* OpenFileAct;
 };
+
+// What an export could not keep, in one box owned by owner and modal to it
+// alone, so that it can stay open beside the other windows while the user
+// looks at the keys it names. Deletes itself when closed.
+QMessageBox* OpenExportLossBox(QWidget* owner, const ExportLosses& losses);
 
 }  // namespace tarnwick::ui

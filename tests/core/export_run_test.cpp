@@ -227,5 +227,73 @@ TEST_F(ExportRunTest, CancelAfterTheLastValueStillCancels) {
   EXPECT_FALSE(progress.finished);
 }
 
+// What the run could not keep, as (kind, key, value) triples in the order met.
+std::vector<std::string> LossList(const ExportOutcome& outcome) {
+  std::vector<std::string> list;
+  for (const ExportLoss& loss : outcome.losses.Listed()) {
+    list.push_back(std::to_string(static_cast<int>(loss.kind)) + " " + loss.key +
+                   (loss.value ? " |" + *loss.value : "") +
+                   (loss.reason.empty() ? "" : " (" + loss.reason + ")"));
+  }
+  return list;
+}
+
+TEST_F(ExportRunTest, KeysAndValuesThatCannotBeReadAreReported) {
+  store.AddKey("HKCU\\Software\\Foo\\Gone");
+  store.SetVanished("HKCU\\Software\\Foo\\Gone");
+  store.SetDword("HKCU\\Software\\Foo\\Locked", "v", 1);
+  store.SetUnreadable("HKCU\\Software\\Foo\\Locked");
+  store.AddKey("HKCU\\Software\\Foo\\List\\Hidden");
+  store.SetSubKeysUnlistable("HKCU\\Software\\Foo\\List");
+  store.SetValue("HKCU\\Software\\Foo", "bad", kRegBinary, "x");
+  store.SetValueFault("HKCU\\Software\\Foo", "bad", MemoryStore::ValueFault::DataReadFails);
+  AddItem("foo", {"HKCU\\Software\\Foo"});
+  ExportOutcome outcome = RunAll();
+  EXPECT_EQ(outcome.status, ExportStatus::Completed);
+  const std::string foo = "HKEY_CURRENT_USER\\Software\\Foo";
+  EXPECT_EQ(LossList(outcome), (std::vector<std::string>{
+                                   "0 " + foo + " |bad (値を読めません)",
+                                   "0 " + foo + "\\Gone (開けません)",
+                                   "0 " + foo + "\\List (サブキーの一覧を読めません)",
+                                   "0 " + foo + "\\Locked (読み取りのために開けません)",
+                               }));
+}
+
+TEST_F(ExportRunTest, Regedit4ReportsNamesAndStringsShiftJisCannotHold) {
+  const std::string key = "HKCU\\Software\\Foo\\鷗";
+  store.SetString(key, "𠮷", "ok");
+  store.SetString(key, "sz", "森鷗外");
+  store.SetString(key, "asked", "why?");  // a real '?' is no loss
+  store.SetString(key, "expand", "%鷗%", kRegExpandSz);
+  store.SetString(key, "multi", "a?", kRegMultiSz);
+  AddItem("foo", {"HKCU\\Software\\Foo"});
+  const std::string reg = "HKEY_CURRENT_USER\\Software\\Foo\\鷗";
+  EXPECT_EQ(LossList(RunAll()),
+            (std::vector<std::string>{"1 " + reg, "1 " + reg + " |𠮷", "1 " + reg + " |sz",
+                                      "1 " + reg + " |expand"}));
+  option.RegEditVer = 5;
+  EXPECT_TRUE(RunAll().losses.Empty());
+}
+
+TEST_F(ExportRunTest, Version5ReportsQuotedStringsWithLineBreaksUnlessTheyGoInHex) {
+  store.SetString("HKCU\\Software\\Foo", "lines", "a\r\nb");
+  AddItem("foo", {"HKCU\\Software\\Foo"});
+  option.RegEditVer = 5;
+  EXPECT_EQ(LossList(RunAll()),
+            (std::vector<std::string>{"2 HKEY_CURRENT_USER\\Software\\Foo |lines"}));
+  option.NewLineImport = true;
+  EXPECT_TRUE(RunAll().losses.Empty());
+}
+
+TEST(ExportLossesTest, ReportsListTwentyAndCountTheRest) {
+  ExportLosses losses;
+  for (int i = 0; i < 25; ++i) losses.Add({LossKind::LineBreak, "K", std::to_string(i), ""});
+  std::vector<std::string> lines = ExportLossLines(losses);
+  ASSERT_EQ(lines.size(), 21u);
+  EXPECT_EQ(lines[0], "改行を含むので、インポートで失われます: K の値 '0'");
+  EXPECT_EQ(lines[20], "ほかに 5 件あります。");
+  EXPECT_EQ(losses.Count(LossKind::LineBreak), 25u);
+}
+
 }  // namespace
 }  // namespace tarnwick::test

@@ -191,6 +191,17 @@ TEST_F(StartupTest, CancelRequestedDuringStartUpSkipsTheExport) {
   EXPECT_FALSE(FileExists(dir.File("tarnwick.reg")));
 }
 
+TEST_F(StartupTest, AFailedSaveOutranksAnIncompleteBackup) {
+  ports.store.SetDword("HKCU\\Software\\Foo\\Locked", "v", 1);
+  ports.store.SetUnreadable("HKCU\\Software\\Foo\\Locked");
+  std::string data = DataFile(kFooItem);
+  Write("tarnwick.dat", data.replace(data.find("205"), 3, "204"));
+  chmod(dir.File("tarnwick.dat").c_str(), 0444);
+  EXPECT_EQ(StartBatch(), StartupOutcome::SaveFailed);
+  EXPECT_EQ(Texts().front().substr(0, Texts().front().find(':')),
+            "バックアップにはすべてが入っていません");
+}
+
 TEST_F(StartupTest, AFailedExportOutranksAFailedSave) {
   // An older version number makes the save necessary.
   std::string data = DataFile(kFooItem, "RegEditVer=4\r\nRegFileName=no/such/out\r\n");

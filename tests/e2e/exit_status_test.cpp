@@ -201,6 +201,25 @@ TEST_F(ExitStatusTest, AFailedSaveIsStatus3AfterTheExport) {
   EXPECT_EQ(Read(data), dataBefore);
 }
 
+TEST_F(ExitStatusTest, ABackupThatDoesNotHoldEverythingIsStatus8AndSaysWhat) {
+  WriteUserReg(
+      std::string(kFixture) +
+      "[Software\\\\Fixture\\\\Viewer\\\\\\x9dd7] 1733600000\n\"\\xd842\\xdfb7\"=\"ok\"\n\n");
+  WriteData("viewer=HKCU\\Software\\Fixture\\Viewer,,0\n", "RegEditVer=4\n");
+  Outcome outcome = RunBatch();
+  EXPECT_EQ(outcome.exitCode, 8) << outcome;
+  const std::string key = "HKEY_CURRENT_USER\\Software\\Fixture\\Viewer\\鷗";
+  EXPECT_EQ(outcome.err,
+            "tarnwick: バックアップにはすべてが入っていません:\n"
+            "tarnwick: Shift-JIS にない文字を ? にしました: " +
+                key +
+                "\n"
+                "tarnwick: Shift-JIS にない文字を ? にしました: " +
+                key + " の値 '𠮷'\n");
+  // The REG file is as it always was: '?' where Shift-JIS has no character.
+  EXPECT_NE(Read("items.reg").find("\\Viewer\\?]\r\n\"?\"=\"ok\""), std::string::npos);
+}
+
 TEST_F(ExitStatusTest, ARunThatFindsNoKeyKeepsTheEarlierFile) {
   WriteData("gone=HKCU\\Software\\Fixture\\Gone,,0\n", "RegEditVer=5\n");  // no backup
   test::WriteFileBytes(Path("items.reg"), "earlier");

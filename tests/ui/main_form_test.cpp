@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -117,6 +118,19 @@ class MainFormTest : public QObject {
     QVERIFY(test::FileExists(f->dir.File("Bar.reg")));
     QVERIFY(!f->session.state.Settings.Separate);
     QVERIFY(!f->session.state.DataModified);
+  }
+
+  void whatTheBackupCouldNotKeepIsShownInOneBoxModalToTheMainWindowOnly() {
+    f->store->SetDword("HKCU\\Software\\Foo\\Locked", "v", 1);
+    f->store->SetUnreadable("HKCU\\Software\\Foo\\Locked");
+    f->Act("RegWriteAct")->trigger();
+    auto* box = f->form->findChild<QMessageBox*>("ExportLossBox");
+    QVERIFY(box);
+    QVERIFY(box->isVisible());
+    QCOMPARE(box->windowModality(), Qt::WindowModal);
+    QVERIFY(box->text().contains("HKEY_CURRENT_USER\\Software\\Foo\\Locked"));
+    QVERIFY(f->prompts.shown.empty());  // no application-modal box besides
+    box->accept();
   }
 
   void deleteAsksFirstWhenConfirmDeleteIsOn() {

@@ -4,6 +4,7 @@
 // list and the about box. Run with QT_QPA_PLATFORM=offscreen.
 //   tarnwick_screenshots OUTPUT_FOLDER
 #include <QApplication>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -106,6 +107,17 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   ok = Save(*values, out + "value-list.png") && ok;
   values->close();
+  ExportLosses losses;
+  losses.Add({LossKind::UnreadableKey, "HKEY_LOCAL_MACHINE\\Software\\ExampleSoft\\Secret",
+              std::nullopt, "開けません"});
+  losses.Add({LossKind::NotInCp932, "HKEY_CURRENT_USER\\Software\\ExampleSoft\\Editor",
+              std::string("森鷗外"), ""});
+  losses.Add({LossKind::LineBreak, "HKEY_CURRENT_USER\\Software\\ExampleSoft\\Editor",
+              std::string("Memo"), ""});
+  QMessageBox* lossBox = ui::OpenExportLossBox(&form, losses);
+  QApplication::processEvents();
+  ok = Save(*lossBox, out + "export-losses.png") && ok;
+  lossBox->close();
   ui::TAboutForm about(&form);
   about.show();
   QApplication::processEvents();

@@ -299,6 +299,13 @@ std::size_t Cp932Length(std::u16string_view utf16) {
   return length;
 }
 
+bool FitsCp932(std::u16string_view utf16) {
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    if (utf16[i] >= 0x80 && Cp932Code(utf16, i) == 0) return false;
+  }
+  return true;
+}
+
 std::size_t Cp932Length(std::string_view utf8) {
   bool ascii = true;
   for (char c : utf8) ascii &= static_cast<unsigned char>(c) < 0x80;

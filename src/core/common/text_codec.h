@@ -26,6 +26,8 @@ std::string_view Utf8LeadingChars(std::string_view text, std::size_t count);
 
 // Number of bytes the text takes in CP932.
 std::size_t Cp932Length(std::u16string_view utf16);
+// True when CP932 holds every character, so nothing becomes '?'.
+bool FitsCp932(std::u16string_view utf16);
 std::size_t Cp932Length(std::string_view utf8);
 
 // The offset of the first byte that is not CP932 text: a byte CP932 does not

@@ -32,6 +32,7 @@ class ExportRun {
         writer_(context.store, file_, context.progress) {}
 
   void Run();
+  ExportLosses& Losses() { return writer_.Losses; }
 
  private:
   int TotalKeyCount() const;
@@ -247,16 +248,18 @@ ExportOutcome RegWriteItems(ExportContext& context, const std::vector<int>& indi
     }
   } cleanUp{context};
   ExportOutcome outcome;
+  ExportRun run(context, indices, option);
   try {
     context.progress.StartProgress("書き出し中...", "REGファイル書き出し", 100);
-    ExportRun(context, indices, option).Run();
+    run.Run();
   } catch (const EProgressCanceled&) {
     outcome.status = ExportStatus::Cancelled;
   } catch (const std::exception& e) {
     // The files are already closed and finished; what is left is to say so.
     std::string f = RegOutputFileName(context.state.DataFileName, option);
-    outcome = {ExportStatus::Failed, e.what(), option.Separate ? ExtractFilePath(f) : f};
+    outcome = {ExportStatus::Failed, e.what(), option.Separate ? ExtractFilePath(f) : f, {}};
   }
+  outcome.losses = std::move(run.Losses());
   return outcome;
 }
 

@@ -8,6 +8,7 @@
 
 #include "backitem/option.h"
 #include "common/ports.h"
+#include "regwrite/export_losses.h"
 
 namespace tarnwick {
 
@@ -32,6 +33,7 @@ struct ExportOutcome {
   ExportStatus status = ExportStatus::Completed;
   std::string message;  // when Failed: what went wrong
   std::string target;   // when Failed: the REG file, or the folder of per-item files
+  ExportLosses losses;  // what the files written could not keep
 };
 
 // The export: writes the items at the given (ascending) indices with a copy

@@ -153,19 +153,27 @@ void RegWriter::WriteKey(const RegistryKey* key, unsigned depth, const std::stri
                          bool subKeysReachable) {
   line_.assign(u"[").append(keyName_).push_back(u']');
   file_.WriteRegLine(line_);
-  KeyReader reader(key);
+  if (RegVersion() == 4) {
+    // The key's own name; a parent's was told when it was written.
+    std::u16string_view name = keyName_;
+    if (depth > 0) name.remove_prefix(name.rfind(u'\\') + 1);
+    if (!FitsCp932(name)) Lose(LossKind::NotInCp932, nullptr);
+  }
+  if (!key) Lose(LossKind::UnreadableKey, nullptr, "読み取りのために開けません");
   std::vector<std::string> names;
   if (singleValue) {
     names.push_back(*singleValue);
-  } else {
-    reader.GetValueNames(names);
+  } else if (key && !key->ValueNames(names)) {
+    Lose(LossKind::UnreadableKey, nullptr, "値の一覧を読めません");
   }
   for (const std::string& name : names) {
     WriteValueLine(key, name);
     progress_.CheckCancel();
   }
   names.clear();
-  if (!singleValue) reader.GetKeyNames(names);
+  if (!singleValue && key && !key->SubKeyNames(names)) {
+    Lose(LossKind::UnreadableKey, nullptr, "サブキーの一覧を読めません");
+  }
   file_.WriteRegLine(u"");
 
   if (depth <= ProgressLevel) {
@@ -179,6 +187,9 @@ void RegWriter::WriteKey(const RegistryKey* key, unsigned depth, const std::stri
     keyName_.push_back(u'\\');
     AppendUtf8AsUtf16(keyName_, name);
     if (!subKeysReachable || !key->SubKeyExists(name)) {
+      // Listed by its parent, so it exists: it could not be opened.
+      Lose(LossKind::UnreadableKey, nullptr,
+           subKeysReachable ? "開けません" : "キー パスが \\ で終わっているので、たどれません");
       MissingKeyProgress(depth + 1);
       continue;
     }
@@ -194,6 +205,7 @@ void RegWriter::WriteValueLine(const RegistryKey* key, const std::string& name) 
   const KeyReader reader(key);
   const int version = RegVersion();
   line_.clear();
+  bool nameFits = true;
   if (name.empty()) {
     line_ += u"@=";
   } else {
@@ -202,25 +214,49 @@ void RegWriter::WriteValueLine(const RegistryKey* key, const std::string& name) 
     AppendUtf8AsUtf16(scratch_, name);
     AppendEscapedRegString(line_, scratch_, version);
     line_ += u"\"=";
+    nameFits = version == 5 || FitsCp932(scratch_);
   }
+  if (!WriteValueData(key, name)) {
+    Lose(LossKind::UnreadableKey, &name, "値を読めません");
+    return;
+  }
+  // The narrow data of a string in hex form shows '?' for what CP932
+  // lacks; only then is the wide form read, to tell it from a real '?'.
+  if (version == 4 && IsStringType(raw_.type) && raw_.data.find('?') != std::string::npos) {
+    dataFitsCp932_ = WideFitsCp932(key, name);
+  }
+  if (!nameFits || !dataFitsCp932_) Lose(LossKind::NotInCp932, &name);
+  file_.WriteRegLine(line_);
+}
 
+// Appends the data part of a value's line to line_; false when the value
+// cannot be read. raw_ then holds what the hex form was made from.
+bool RegWriter::WriteValueData(const RegistryKey* key, const std::string& name) {
+  const KeyReader reader(key);
+  const int version = RegVersion();
+
+  raw_.type = kRegNone;
+  dataFitsCp932_ = true;
   switch (reader.GetDataType(name)) {
     case TRegDataType::rdString: {
       if (version == 5 && Options.NewLineImport && HasLineBreak(reader.ReadString(name))) {
-        if (!AppendHexForm(key, name)) return;
-        break;
+        return AppendHexForm(key, name);
       }
       std::u16string text;
       if (WideReads()) {
-        if (!ReadRaw(key, name)) return;
+        if (!ReadRaw(key, name)) return false;
         text = WideTextUpToNul(raw_.data);
       } else {
         text = Utf8ToUtf16(reader.ReadString(name));
+        dataFitsCp932_ = FitsCp932(text);
+      }
+      if (version == 5 && text.find_first_of(u"\r\n") != std::u16string::npos) {
+        Lose(LossKind::LineBreak, &name);
       }
       line_.push_back(u'"');
       AppendEscapedRegString(line_, text, version);
       line_.push_back(u'"');
-      break;
+      return true;
     }
     case TRegDataType::rdInteger: {
       uint32_t value = 0;
@@ -230,18 +266,30 @@ void RegWriter::WriteValueLine(const RegistryKey* key, const std::string& name) 
         uint32_t type = 0, size = 0;
         TextForm form = WideReads() ? TextForm::Wide : TextForm::Narrow;
         if (!reader.QueryValueInfo(name, form, type, size) || size <= 4) throw;
-        if (!AppendHexForm(key, name)) return;
-        break;
+        return AppendHexForm(key, name);
       }
       line_ += u"dword:";
       AppendAscii(line_, IntToLowerHex(value, 8));
-      break;
+      return true;
     }
     default:
-      if (!AppendHexForm(key, name)) return;
-      break;
+      return AppendHexForm(key, name);
   }
-  file_.WriteRegLine(line_);
+}
+
+// True when the value's wide string data holds only characters CP932 has.
+bool RegWriter::WideFitsCp932(const RegistryKey* key, const std::string& name) {
+  const KeyReader reader(key);
+  RegValue wide;
+  uint32_t type = 0, size = 0;
+  return !reader.QueryValueInfo(name, TextForm::Wide, type, size) ||
+         !reader.QueryValue(name, TextForm::Wide, size, wide) ||
+         FitsCp932(LeBytesToUtf16(wide.data));
+}
+
+void RegWriter::Lose(LossKind kind, const std::string* value, std::string reason) {
+  Losses.Add({kind, Utf16ToUtf8(keyName_),
+              value ? std::optional<std::string>(*value) : std::nullopt, std::move(reason)});
 }
 
 // Reads the value's type and data into raw_, whose buffer is reused value

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "registry/registry_store.h"
+#include "regwrite/export_losses.h"
 
 namespace tarnwick {
 
@@ -44,6 +45,9 @@ class RegWriter {
   // character is lost to the system code page.
   bool UnicodeRegistry = true;
 
+  // What the run could not keep, collected as it writes.
+  ExportLosses Losses;
+
   // Progress accounting, set up by the export run.
   unsigned ProgressLevel = 0;  // keys down to this depth count for progress
   double ProgressPercent = 0;  // accumulated percentage
@@ -65,16 +69,20 @@ class RegWriter {
   void WriteKey(const RegistryKey* key, unsigned depth, const std::string* singleValue,
                 bool subKeysReachable);
   void WriteValueLine(const RegistryKey* key, const std::string& name);
+  bool WriteValueData(const RegistryKey* key, const std::string& name);
   bool ReadRaw(const RegistryKey* key, const std::string& name);
   bool AppendHexForm(const RegistryKey* key, const std::string& name);
+  void Lose(LossKind kind, const std::string* value, std::string reason = {});
+  bool WideFitsCp932(const RegistryKey* key, const std::string& name);
 
   RegistryStore& store_;
   RegOutputFile& file_;
   ProgressPort& progress_;
-  std::u16string keyName_;  // the key being written, as its line names it
-  std::u16string line_;     // the line being built, reused
-  std::u16string scratch_;  // a value name being converted, reused
-  RegValue raw_;            // the value being written, reused
+  std::u16string keyName_;     // the key being written, as its line names it
+  std::u16string line_;        // the line being built, reused
+  std::u16string scratch_;     // a value name being converted, reused
+  RegValue raw_;               // the value being written, reused
+  bool dataFitsCp932_ = true;  // a quoted string's text, checked as it is built
 };
 
 }  // namespace tarnwick
