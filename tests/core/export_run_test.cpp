@@ -253,7 +253,7 @@ TEST_F(ExportRunTest, KeysAndValuesThatCannotBeReadAreReported) {
   const std::string foo = "HKEY_CURRENT_USER\\Software\\Foo";
   EXPECT_EQ(LossList(outcome), (std::vector<std::string>{
                                    "0 " + foo + " |bad (値を読めません)",
-                                   "0 " + foo + "\\Gone (開けません)",
+                                   "0 " + foo + "\\Gone (読む間になくなりました)",
                                    "0 " + foo + "\\List (サブキーの一覧を読めません)",
                                    "0 " + foo + "\\Locked (読み取りのために開けません)",
                                }));

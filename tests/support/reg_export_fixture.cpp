@@ -4,7 +4,8 @@
 
 namespace tarnwick::test {
 
-std::string ExportToBytes(RegistryStore& store, const ExportRequest& request) {
+std::string ExportToBytes(RegistryStore& store, const ExportRequest& request,
+                          ExportLosses* losses) {
   TempDir dir;
   std::string path = dir.File("out.reg");
   RegOutputFile file;
@@ -20,6 +21,7 @@ std::string ExportToBytes(RegistryStore& store, const ExportRequest& request) {
                        static_cast<int>(i));
   }
   file.CloseRegFile();
+  if (losses) *losses = writer.Losses;
   return ReadFileBytes(path);
 }
 

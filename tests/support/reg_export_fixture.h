@@ -22,8 +22,10 @@ struct ExportRequest {
   std::vector<std::string> keyPaths;
 };
 
-// Header, then each key path at depth 0 with its index. Returns the file bytes.
-std::string ExportToBytes(RegistryStore& store, const ExportRequest& request);
+// Header, then each key path at depth 0 with its index. Returns the file
+// bytes; losses, when given, receives what the run could not keep.
+std::string ExportToBytes(RegistryStore& store, const ExportRequest& request,
+                          ExportLosses* losses = nullptr);
 
 // What a file holding the given text looks like: CP932 for version 4, a
 // byte-order mark and UTF-16LE for version 5. Lines in text end in "\n",

@@ -6,6 +6,7 @@
 #include <sddl.h>
 
 #include "common/text_codec.h"
+#include "reg_export_fixture.h"
 #include "registry/registry.h"
 #include "registry/win32/win32_store.h"
 
@@ -115,6 +116,20 @@ TEST_F(Win32StoreTest, DeniedAccessFallsBackAsTheAccessorPromises) {
 
   EXPECT_FALSE(registry.KeyExists(path + "\\Nothing"));
   EXPECT_FALSE(registry.OpenKeyReadOnly(path + "\\Nothing"));
+
+  // An export leaves out the two it cannot enumerate, and says so.
+  ExportRequest request;
+  request.keyPaths = {"HKCU\\" + path, "HKCU\\" + path + "\\Nothing"};
+  ExportLosses losses;
+  std::string bytes = ExportToBytes(store, request, &losses);
+  EXPECT_EQ(bytes.find(Utf16ToLeBytes(u"QueryOnly]")), std::string::npos);
+  ASSERT_EQ(losses.Count(LossKind::UnreadableKey), 3u);
+  const std::string reg = "HKEY_CURRENT_USER\\" + path;
+  for (const auto& [i, key] : {std::pair{0, reg + "\\Nothing"}, std::pair{1, reg + "\\QueryOnly"},
+                               std::pair{2, reg + "\\Nothing"}}) {
+    EXPECT_EQ(losses.Listed()[i].key, key);
+    EXPECT_EQ(losses.Listed()[i].reason, "アクセスが拒否されました");
+  }
 }
 
 TEST_F(Win32StoreTest, TheAccessorReadsThroughIt) {

@@ -129,6 +129,10 @@ bool RegWriter::RegWriteKey(const std::string& keyPath, const std::string& itemN
   if (!missing) key = OpenKeyReadOnly(store_, root, path.subPath);
   if (!missing && path.valueName) missing = !KeyReader(key.get()).ValueExists(*path.valueName);
   if (missing) {
+    // A key that opens without asking for any right exists: it was denied.
+    if (root != 0 && !path.valueName && store_.OpenKey(root, path.subPath, 0)) {
+      Lose(LossKind::UnreadableKey, nullptr, "アクセスが拒否されました");
+    }
     MissingKeyProgress(0);
     return true;
   }
@@ -187,9 +191,11 @@ void RegWriter::WriteKey(const RegistryKey* key, unsigned depth, const std::stri
     keyName_.push_back(u'\\');
     AppendUtf8AsUtf16(keyName_, name);
     if (!subKeysReachable || !key->SubKeyExists(name)) {
-      // Listed by its parent, so it exists: it could not be opened.
+      // Listed by its parent: it was denied, or it went away meanwhile.
       Lose(LossKind::UnreadableKey, nullptr,
-           subKeysReachable ? "開けません" : "キー パスが \\ で終わっているので、たどれません");
+           !subKeysReachable ? "キー パスが \\ で終わっているので、たどれません"
+           : key->OpenSubKey(name, 0) ? "アクセスが拒否されました"
+                                      : "読む間になくなりました");
       MissingKeyProgress(depth + 1);
       continue;
     }
