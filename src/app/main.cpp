@@ -61,11 +61,14 @@ int main(int argc, char** argv) {
   ProgramState scratch;
   CommandLineOptions options;
   bool valid = ParseCommandLine(arguments, std::string(1, kPathDelim), scratch, options);
+  // -u is a name, no path, so this look is enough to pass it to the source.
+  const RegistrySourceFactory openSource =
+      app::RegistrySourceOpener(options.UserProfile.value_or(""));
   // An invalid command line is reported on the console, display or not.
 #ifdef TARNWICK_WINDOW
   if (!valid || options.BatchExport) {
     if (!valid || !ui::HasDisplay() || isatty(STDERR_FILENO)) {
-      return console::RunBatch(input, app::OpenRegistrySource);
+      return console::RunBatch(input, openSource);
     }
     // With a display, a run without a terminal shows the progress dialog;
     // an X display that cannot be reached shows nothing rather than end the run.
@@ -73,15 +76,15 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "xcb;offscreen", 0);  // unless the caller chose one
 #endif
     return ui::WithApplication(argc, argv, [&] {
-      return console::RunBatch(input, app::OpenRegistrySource, ui::ProgressDialogFactory());
+      return console::RunBatch(input, openSource, ui::ProgressDialogFactory());
     });
   }
   if (!ui::HasDisplay()) return console::ReportNoDisplay();
-  StartupOutcome outcome = ui::RunWindow(argc, argv, input, app::OpenRegistrySource);
+  StartupOutcome outcome = ui::RunWindow(argc, argv, input, openSource);
   return outcome == StartupOutcome::Started ? console::kExitSuccess
                                             : console::ExitStatusFor(outcome);
 #else
-  if (!valid || options.BatchExport) return console::RunBatch(input, app::OpenRegistrySource);
+  if (!valid || options.BatchExport) return console::RunBatch(input, openSource);
   return console::ReportNoWindowInThisBuild();
 #endif
 }

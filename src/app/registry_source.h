@@ -1,17 +1,25 @@
-// The one place that turns a registry source into a store: a Wine prefix
-// folder on Linux, the live registry on Windows. Batch mode and the window
-// both open it here.
+// The one place that turns a registry source into a store: on Linux a
+// Windows installation folder (its hive files) or a Wine prefix folder, on
+// Windows the live registry. Batch mode and the window both open it here.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "backitem/startup.h"
 #include "registry/registry_store.h"
 
 namespace tarnwick::app {
 
-// Throws ERegistrySourceError, naming the path, when it cannot be used.
-std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& source);
+// A folder that holds Windows/System32/config/SOFTWARE (or is that Windows
+// folder) is read as a Windows installation, any other as a Wine prefix.
+// user is -u's profile name, empty without -u; only an installation has
+// profiles to choose from. Throws ERegistrySourceError, naming the path,
+// when the source cannot be used.
+std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& source,
+                                                  const std::string& user = "");
+// The factory start-up calls, with -u's profile name bound.
+RegistrySourceFactory RegistrySourceOpener(const std::string& user);
 
 // The source without -r: $WINEPREFIX when set, else ~/.wine; on Windows
 // empty, the live registry.

@@ -86,6 +86,9 @@ class ConsolePorts : public StartupPorts {
     return openSource_(path);
   }
   PromptPort& Prompts() override { return prompts_; }
+  void Note(const std::string& text) override {
+    prompts_.ShowMessage(text, kProgramName, PromptIcon::Information);
+  }
   ProgressPort& Progress() { return window_ ? static_cast<ProgressPort&>(*window_) : progress_; }
 
  private:

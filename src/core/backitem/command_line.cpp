@@ -46,6 +46,10 @@ bool ParseOptionLetters(const std::string& argument, const std::string& baseDir,
         // then refuses as a registry source unless it holds registry files.
         options.RegistrySource = ResolveFileName(RestAsValue(argument, pos), "", baseDir);
         return ok;
+      case 'u':
+      case 'U':
+        options.UserProfile = RestAsValue(argument, pos);
+        return ok;
       case 'p':
       case 'P':
         ApplySwitch(argument, pos, state.ProgressOff);

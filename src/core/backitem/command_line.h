@@ -5,6 +5,8 @@
 //   -i[:|=]F   the settings file F (".ini" added); the value ends the argument
 //   -r[:|=]D   the registry source, a Wine prefix folder; ends the argument;
 //              without a value it names the program's folder, as -i does
+//   -u[:|=]N   the user profile whose registry is HKCU when -r names a
+//              Windows installation: its folder name (or SID); ends the argument
 //   -p, -w     switch the progress display off / batch export on; a '+' or
 //              '-' after the letter sets or clears, no sign toggles
 // Letters may be upper or lower case and several may share one argument.
@@ -23,6 +25,7 @@ struct ProgramState;
 struct CommandLineOptions {
   bool BatchExport = false;
   std::optional<std::string> RegistrySource;  // the resolved -r value; none without -r
+  std::optional<std::string> UserProfile;     // the -u value; none without -u
 };
 
 // Applies argv[1..] in order to state (IniFileName, DataFileName,

@@ -84,8 +84,15 @@ void LoadData(Session& session, PromptPort& prompts) {
 }
 
 // Registration is not worth failing a start (or a backup) for: a failure is
-// reported and start-up goes on.
-void RegisterWithUpdateChecker(Session& session, PromptPort& prompts) {
+// reported and start-up goes on. A registry that cannot be written (a
+// Windows installation's hives) is left alone, with a note.
+void RegisterWithUpdateChecker(Session& session, StartupPorts& ports) {
+  if (session.store->ReadOnly()) {
+    ports.Note("読み取り専用のレジストリなので、アップデート チェッカーには登録しません: " +
+               session.registrySource);
+    return;
+  }
+  PromptPort& prompts = ports.Prompts();
   try {
     TRegistry registry(*session.store);
     registry.SetRootKey(kHKeyCurrentUser);
@@ -126,7 +133,7 @@ StartupOutcome StartProgram(Session& session, const StartupInput& input, Startup
   session.items.SortColumn = 0;
   LoadAppSettings(state, prompts);
   LoadData(session, prompts);
-  if (state.Zoduvi) RegisterWithUpdateChecker(session, prompts);
+  if (state.Zoduvi) RegisterWithUpdateChecker(session, ports);
   return StartupOutcome::Started;
 }
 

@@ -49,6 +49,9 @@ class StartupPorts {
   // As RegistrySourceFactory.
   virtual std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& path) = 0;
   virtual PromptPort& Prompts() = 0;
+  // A remark that asks nothing and is not worth a message box at every
+  // start: batch mode writes it on standard error, the window shows nothing.
+  virtual void Note(const std::string& /*text*/) {}
 };
 
 // One program run: the state, the items and the registry they are read from.

@@ -107,6 +107,10 @@ class RegistryStore {
 
   // The files the store reads, which nothing the program writes may replace.
   virtual std::vector<std::string> SourceFiles() const { return {}; }
+
+  // True when the store can never be written (OpenKeyForWrite always fails),
+  // so that nothing is attempted that would only fail.
+  virtual bool ReadOnly() const { return false; }
 };
 
 // The narrow form of stored data: for types 1, 2 and 7 the whole UTF-16LE

@@ -1,0 +1,85 @@
+#include "registry/hive/hive_folder.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <array>
+
+#include "common/text_codec.h"
+#include "registry/name_fold.h"
+
+namespace tarnwick {
+namespace {
+
+std::string Join(const std::string& dir, std::string_view name) {
+  std::string path = dir;
+  if (path.empty() || path.back() != '/') path += '/';
+  return path.append(name);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+std::string FindEntry(const std::string& dir, std::string_view name) {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
+    return "";
+  }
+  std::string exact = Join(dir, name);
+  if (Exists(exact)) return exact;
+  DIR* folder = opendir(dir.c_str());
+  if (!folder) return "";
+  const std::u16string wanted = Utf8ToUtf16(name);
+  std::string found;
+  while (const dirent* entry = readdir(folder)) {
+    std::u16string units = Utf8ToUtf16(entry->d_name);
+    if (CompareFoldedUpper(units, wanted) == 0) {
+      found = Join(dir, entry->d_name);
+      break;
+    }
+  }
+  closedir(folder);
+  return found;
+}
+
+std::string FindPath(const std::string& dir, std::span<const std::string_view> names) {
+  std::string path = dir;
+  for (std::string_view name : names) {
+    path = FindEntry(path, name);
+    if (path.empty()) break;
+  }
+  return path;
+}
+
+bool FindWindowsInstallation(const std::string& dir, WindowsInstallation& found) {
+  static constexpr std::array<std::string_view, 2> kConfig = {"System32", "config"};
+  auto isWindowsFolder = [&](const std::string& windows) {
+    found.windows = windows;
+    found.config = FindPath(windows, kConfig);
+    return !found.config.empty() && IsFile(FindEntry(found.config, "SOFTWARE"));
+  };
+  if (std::string windows = FindEntry(dir, "Windows");
+      !windows.empty() && isWindowsFolder(windows)) {
+    found.root = dir;
+    return true;
+  }
+  if (isWindowsFolder(dir)) {
+    std::string parent = dir;
+    while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+    std::size_t slash = parent.rfind('/');
+    found.root = slash == std::string::npos ? "." : slash == 0 ? "/" : parent.substr(0, slash);
+    return true;
+  }
+  found = {};
+  return false;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,30 @@
+// Finding the files of a Windows installation in a folder on Linux. An NTFS
+// volume mounted on Linux, or a copy of one, may spell names in any case, so
+// every name is looked up as Windows would: case-insensitively.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+// The path of the entry of dir named name in any case, the exact spelling
+// first; empty when there is none.
+std::string FindEntry(const std::string& dir, std::string_view name);
+// Follows names below dir one by one as FindEntry does; empty when one is
+// missing.
+std::string FindPath(const std::string& dir, std::span<const std::string_view> names);
+
+struct WindowsInstallation {
+  std::string root;     // what C:\ was: the profile paths start here
+  std::string windows;  // %SystemRoot%
+  std::string config;   // %SystemRoot%\System32\config, where the machine's hives are
+};
+
+// Recognizes dir as a Windows installation: the folder that holds
+// Windows/System32/config/SOFTWARE, or that Windows folder itself (then its
+// parent is the root). False when it is neither.
+bool FindWindowsInstallation(const std::string& dir, WindowsInstallation& found);
+
+}  // namespace tarnwick

@@ -1,0 +1,95 @@
+#include "registry/hive/hive_profiles.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <cctype>
+
+#include "common/text_codec.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::array<std::u16string_view, 4> kProfileList = {u"MICROSOFT", u"WINDOWS NT",
+                                                             u"CURRENTVERSION", u"PROFILELIST"};
+
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Takes a leading %NAME% off path when NAME is name in any case.
+bool TakeVariable(std::u16string_view& path, std::u16string_view name) {
+  if (path.size() < name.size() + 2 || path[0] != u'%' || path[name.size() + 1] != u'%') {
+    return false;
+  }
+  if (FoldUpperName(path.substr(1, name.size())) != FoldUpperName(name)) return false;
+  path.remove_prefix(name.size() + 2);
+  return true;
+}
+
+// UsrClass.dat where Vista and later keep it, else where XP did.
+std::string ClassesHive(const std::string& folder) {
+  static constexpr std::array<std::string_view, 5> kModern = {"AppData", "Local", "Microsoft",
+                                                              "Windows", "UsrClass.dat"};
+  static constexpr std::array<std::string_view, 5> kXp = {"Local Settings", "Application Data",
+                                                          "Microsoft", "Windows", "UsrClass.dat"};
+  for (std::span<const std::string_view> names : {std::span(kModern), std::span(kXp)}) {
+    if (std::string path = FindPath(folder, names); IsFile(path)) return path;
+  }
+  return "";
+}
+
+}  // namespace
+
+bool IsUserSid(std::string_view sid) {
+  return sid.size() > 9 && FoldUpperName(Utf8ToUtf16(sid.substr(0, 9))) == u"S-1-5-21-";
+}
+
+std::string ProfileFolder(std::u16string_view path, const WindowsInstallation& installation) {
+  while (!path.empty() && (path.back() == 0 || path.back() == u' ')) path.remove_suffix(1);
+  std::string folder;
+  if (TakeVariable(path, u"SystemDrive")) {
+    folder = installation.root;
+  } else if (TakeVariable(path, u"SystemRoot") || TakeVariable(path, u"windir")) {
+    folder = installation.windows;
+  } else if (path.size() >= 2 && path[1] == u':' && path[0] < 0x80 &&
+             std::isalpha(static_cast<unsigned char>(path[0]))) {
+    folder = installation.root;
+    path.remove_prefix(2);
+  } else {
+    return "";
+  }
+  while (!path.empty()) {
+    std::size_t cut = path.find(u'\\');
+    std::u16string_view name = path.substr(0, cut);
+    path.remove_prefix(cut == std::u16string_view::npos ? path.size() : cut + 1);
+    if (name.empty()) continue;
+    folder = FindEntry(folder, Utf16ToUtf8(name));
+    if (folder.empty()) return "";
+  }
+  return folder;
+}
+
+std::vector<HiveProfile> FindProfiles(const HiveNamespace& registry, HiveRef software,
+                                      const WindowsInstallation& installation) {
+  std::vector<HiveProfile> profiles;
+  std::vector<std::u16string> path(kProfileList.begin(), kProfileList.end());
+  HiveRef list;
+  if (!registry.Walk(software, path, list)) return profiles;
+  for (const HiveChild& entry : registry.SubKeys(list)->list) {
+    if (entry.name.find('.') != std::string::npos) continue;
+    RegValue imagePath;
+    if (!registry.QueryValue(entry.ref, u"ProfileImagePath", imagePath)) continue;
+    if (imagePath.type != kRegSz && imagePath.type != kRegExpandSz) continue;
+    std::string folder = ProfileFolder(LeBytesToUtf16(imagePath.data), installation);
+    if (folder.empty()) continue;
+    std::string userHive = FindEntry(folder, "NTUSER.DAT");
+    if (!IsFile(userHive)) continue;
+    std::string name = folder.substr(folder.rfind('/') + 1);
+    profiles.push_back({entry.name, name, userHive, ClassesHive(folder)});
+  }
+  return profiles;
+}
+
+}  // namespace tarnwick
