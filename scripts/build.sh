@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 mode=${1:-demo}
 build=${BUILD_DIR:-build-release}
 
-packages=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev ccache qt6-base-dev
+packages=(cmake ninja-build g++ pkg-config libicu-dev libgtest-dev ccache qt6-base-dev libhivex-dev
   fonts-ipafont-gothic xvfb xdotool)
 # The Windows build: the cross compiler, GoogleTest's sources, Wine to run
 # the results, and the Japanese locale in which Wine reads REGEDIT4 files.
