@@ -23,7 +23,7 @@ TEST(HiveExportTest, ExportsAsTheSameKeysOfAWinePrefix) {
   for (const std::string& path : paths) {
     auto key = wine.OpenKey(kHKeyCurrentUser, path, kKeyRead);
     ASSERT_NE(key, nullptr) << path;
-    CopyTree(*key, user, path);
+    user.Copy(*key, path);
   }
   windows.Write();
   HiveStore hive(dir.Path(), "");

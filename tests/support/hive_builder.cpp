@@ -91,23 +91,35 @@ HiveBuilder& HiveBuilder::Key(std::string_view path) {
 }
 
 HiveBuilder& HiveBuilder::Values(std::string_view path, const std::vector<HiveValueData>& values) {
-  hive_node_h node = Node(path);
+  SetValues(Node(path), values);
+  return *this;
+}
+
+void HiveBuilder::SetValues(std::size_t node, const std::vector<HiveValueData>& values) {
   std::vector<hive_set_value> set;
   for (const HiveValueData& value : values) {
-    set.push_back({const_cast<char*>(value.name.c_str()), static_cast<hive_type>(value.type),
-                   value.data.size(), const_cast<char*>(value.data.data())});
+    hive_set_value& set_value = set.emplace_back();
+    set_value.key = const_cast<char*>(value.name.c_str());
+    // Any 32-bit type, also one outside hivex's enumeration.
+    std::memcpy(&set_value.t, &value.type, sizeof value.type);
+    set_value.len = value.data.size();
+    set_value.value = const_cast<char*>(value.data.data());
   }
   if (hivex_node_set_values(hive_, node, set.size(), set.data(), 0) != 0) {
     Fail("hivex_node_set_values");
   }
-  return *this;
 }
 
 void HiveBuilder::Commit(const std::string& file) {
   if (hivex_commit(hive_, file.c_str(), 0) != 0) Fail("hivex_commit " + file);
 }
 
-void CopyTree(const RegistryKey& from, HiveBuilder& to, const std::string& path) {
+HiveBuilder& HiveBuilder::Copy(const RegistryKey& from, std::string_view path) {
+  CopyInto(from, Node(path));
+  return *this;
+}
+
+void HiveBuilder::CopyInto(const RegistryKey& from, std::size_t node) {
   std::vector<std::string> names;
   from.ValueNames(names);
   std::vector<HiveValueData> values;
@@ -116,11 +128,15 @@ void CopyTree(const RegistryKey& from, HiveBuilder& to, const std::string& path)
     if (!from.QueryValue(name, TextForm::Wide, 0xFFFFFFFF, value)) continue;
     values.push_back({name, value.type, value.data});
   }
-  to.Values(path, values);
+  SetValues(node, values);
   names.clear();
   from.SubKeyNames(names);
   for (const std::string& name : names) {
-    if (auto subkey = from.OpenSubKey(name, kKeyRead)) CopyTree(*subkey, to, path + "\\" + name);
+    auto subkey = from.OpenSubKey(name, kKeyRead);
+    if (!subkey) continue;
+    hive_node_h child = hivex_node_add_child(hive_, node, name.c_str());
+    if (!child) Fail("hivex_node_add_child " + name);
+    CopyInto(*subkey, child);
   }
 }
 

@@ -40,18 +40,19 @@ class HiveBuilder {
   HiveBuilder& Key(std::string_view path);
   // Sets the key's values, in this order; adds the key when missing.
   HiveBuilder& Values(std::string_view path, const std::vector<HiveValueData>& values);
+  // Copies a key's values and its subkeys, recursively, from a store into
+  // the key at path: subkeys in the store's order, values with their raw data.
+  HiveBuilder& Copy(const RegistryKey& from, std::string_view path);
   // Writes the hive to file; the builder can go on.
   void Commit(const std::string& file);
 
  private:
   std::size_t Node(std::string_view path);
+  void SetValues(std::size_t node, const std::vector<HiveValueData>& values);
+  void CopyInto(const RegistryKey& from, std::size_t node);
 
   hive_h* hive_ = nullptr;
 };
-
-// Copies a key's values and its subkeys, recursively, from a store into the
-// builder at path: subkeys in the store's order, values with their raw data.
-void CopyTree(const RegistryKey& from, HiveBuilder& to, const std::string& path);
 
 // Rewrites the data of a value of the committed hive file as a big-data
 // record, split into segments of 16,344 bytes, as Windows stores data over

@@ -131,7 +131,10 @@ bool HiveFile::ReadValue(HiveValue value, RegValue& result) const {
       return false;
     }
   }
-  result.type = static_cast<uint32_t>(type);
+  // Any 32-bit number may be stored, more than the enumeration holds: its
+  // bytes are read, not the enumeration's value.
+  static_assert(sizeof type == sizeof result.type);
+  std::memcpy(&result.type, &type, sizeof result.type);
   result.data.assign(data ? data.get() : "", data ? length : 0);
   return true;
 }
