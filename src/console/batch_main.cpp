@@ -24,16 +24,17 @@ namespace tarnwick::console {
 namespace {
 
 constexpr const char* kUsage =
-    "使い方: tarnwick -w [-p] [-i設定ファイル] [-rフォルダー] [データ ファイル]\n"
+    "使い方: tarnwick -w [-p] [-i設定ファイル] [-rフォルダー] [-uユーザー] [データ ファイル]\n"
     "  -w  一括書き出し: すべてのアイテムを書き出して終了します\n"
     "  -p  進行状況を表示しません (表示は標準エラー出力が端末のときだけです)\n"
     "  -i  設定ファイル (既定: tarnwick.ini)\n"
-    "  -r  レジストリを読む Wine プレフィックスのフォルダー\n"
+    "  -r  レジストリを読む Wine プレフィックス、または Windows のインストール フォルダー\n"
     "      (既定: $WINEPREFIX、なければ ~/.wine)\n"
+    "  -u  Windows のインストールを読むときの、HKCU にするユーザー プロファイル (フォルダー名)\n"
     "  データ ファイルの既定は tarnwick.dat です。既定の設定ファイルとデータ ファイルは\n"
     "  プログラムと同じフォルダーにあればそれを、なければ ~/.config/tarnwick/ のものを使います\n"
     "  ($XDG_CONFIG_HOME があれば $XDG_CONFIG_HOME/tarnwick/)。\n"
-    "  -i と -r の値は空白を空けずに続けます (例: -r/home/user/.wine)。\n"
+    "  -i、-r、-u の値は空白を空けずに続けます (例: -r/home/user/.wine)。\n"
     "  相対パスは、現在のフォルダーを基準にします。\n"
     "  --help でこの説明を、--version でバージョンを表示します。\n";
 

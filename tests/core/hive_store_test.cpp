@@ -14,6 +14,7 @@
 #include "common/key_path.h"
 #include "common/text_codec.h"
 #include "hive_builder.h"
+#include "store_probes.h"
 #include "temp_dir.h"
 
 namespace tarnwick::test {
@@ -23,33 +24,6 @@ using Names = std::vector<std::string>;
 
 constexpr const char* kTaro = "S-1-5-21-100-200-300-1001";
 constexpr const char* kHanako = "S-1-5-21-100-200-300-1002";
-
-Names SubKeys(RegistryStore& store, uint32_t root, std::string_view path) {
-  Names names;
-  auto key = store.OpenKey(root, path, kKeyRead);
-  if (!key) return {"<cannot open>"};
-  key->SubKeyNames(names);
-  return names;
-}
-
-Names Values(RegistryStore& store, uint32_t root, std::string_view path) {
-  Names names;
-  auto key = store.OpenKey(root, path, kKeyRead);
-  if (!key) return {"<cannot open>"};
-  key->ValueNames(names);
-  return names;
-}
-
-// The text of a string value without its NUL; "<missing>" when it cannot be read.
-std::string Text(RegistryStore& store, uint32_t root, std::string_view path,
-                 std::string_view name) {
-  auto key = store.OpenKey(root, path, kKeyRead);
-  RegValue value;
-  if (!key || !key->QueryValue(name, TextForm::Wide, 1 << 20, value)) return "<missing>";
-  std::u16string units = LeBytesToUtf16(value.data);
-  if (!units.empty() && units.back() == 0) units.pop_back();
-  return Utf16ToUtf8(units);
-}
 
 HiveValueData Str(std::string name, std::u16string_view text) {
   return {std::move(name), kRegSz, Sz(text)};

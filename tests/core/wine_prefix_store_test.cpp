@@ -10,13 +10,17 @@
 #include "common/errors.h"
 #include "common/key_path.h"
 #include "common/text_codec.h"
+#include "store_probes.h"
 #include "temp_dir.h"
 
 namespace tarnwick {
 namespace {
 
 using namespace std::string_literals;
+using test::SubKeys;
 using test::TempDir;
+using test::Text;
+using test::Values;
 using test::WriteFileBytes;
 
 constexpr const char* kHeader = "WINE REGISTRY Version 2\n#arch=win64\n";
@@ -33,33 +37,6 @@ class Prefix {
  private:
   TempDir dir_;
 };
-
-std::vector<std::string> SubKeys(RegistryStore& store, uint32_t root, std::string_view path) {
-  std::vector<std::string> names;
-  auto key = store.OpenKey(root, path, kKeyRead);
-  if (!key) return {"<cannot open>"};
-  key->SubKeyNames(names);
-  return names;
-}
-
-std::vector<std::string> Values(RegistryStore& store, uint32_t root, std::string_view path) {
-  std::vector<std::string> names;
-  auto key = store.OpenKey(root, path, kKeyRead);
-  if (!key) return {"<cannot open>"};
-  key->ValueNames(names);
-  return names;
-}
-
-// The text of a string value, without its NUL; "<missing>" when it cannot be read.
-std::string Text(RegistryStore& store, uint32_t root, std::string_view path,
-                 std::string_view name) {
-  auto key = store.OpenKey(root, path, kKeyRead);
-  RegValue value;
-  if (!key || !key->QueryValue(name, TextForm::Wide, 1 << 20, value)) return "<missing>";
-  std::u16string units = LeBytesToUtf16(value.data);
-  if (!units.empty() && units.back() == 0) units.pop_back();
-  return Utf16ToUtf8(units);
-}
 
 // Link data as wineserver writes it: hex(6), UTF-16LE without a NUL.
 std::string LinkTo(std::u16string_view target) {
