@@ -208,7 +208,6 @@ void RegWriter::WriteKey(const RegistryKey* key, unsigned depth, const std::stri
 // (it vanished after the key was listed) is left out rather than written with
 // data that was never read.
 void RegWriter::WriteValueLine(const RegistryKey* key, const std::string& name) {
-  const KeyReader reader(key);
   const int version = RegVersion();
   line_.clear();
   bool nameFits = true;
