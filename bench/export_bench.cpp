@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench_common.h"
 #include "common/key_path.h"
 #include "common/ports.h"
 #include "registry/registry.h"
@@ -36,27 +37,15 @@
 
 namespace {
 
+using tarnwick::bench::Clock;
+using tarnwick::bench::ExportBenchKey;
+using tarnwick::bench::FileSize;
 using tarnwick::bench::kBenchKeyPath;
-using Clock = std::chrono::steady_clock;
+using tarnwick::bench::Median;
+using tarnwick::bench::Seconds;
 
 constexpr int kDefaultRepeat = 5;
 constexpr double kMB = 1e6;
-
-double Seconds(Clock::time_point from, Clock::time_point to) {
-  return std::chrono::duration<double>(to - from).count();
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-std::uint64_t FileSize(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-}
 
 std::string Grouped(std::uint64_t n) {
   std::string digits = std::to_string(n), out;
@@ -88,23 +77,6 @@ class TempFolder {
  private:
   std::string path_;
 };
-
-// Exports the bench key as the program does: header, then the key path at
-// depth 0 with its whole subtree. Returns the file size.
-std::uint64_t Export(tarnwick::RegistryStore& store, int version, const std::string& path) {
-  tarnwick::RegOutputFile file;
-  file.SetRegVersion(version);
-  tarnwick::NoProgress progress;
-  tarnwick::RegWriter writer(store, file, progress);
-  writer.TotalKeyCount = 1;
-  file.OpenRegFile(path);
-  writer.RegWriteHeader();
-  if (writer.RegWriteKey(kBenchKeyPath, "Bench", "", 0)) {
-    throw std::runtime_error(std::string(kBenchKeyPath) + " is missing from the store");
-  }
-  file.CloseRegFile();
-  return FileSize(path);
-}
 
 // The raw I/O limit: the same number of bytes in 1 KiB write() calls, as
 // dd bs=1k writes them.
@@ -218,9 +190,9 @@ void MeasureRound(Measurement& m, const std::string& outDir, bool count, bool ke
   const double load = TimeLoad(m.prefixDir);
   auto store = std::make_unique<tarnwick::WinePrefixStore>(m.prefixDir);
   auto t1 = Clock::now();
-  m.v5Bytes = Export(*store, 5, v5Path);
+  m.v5Bytes = ExportBenchKey(*store, 5, v5Path);
   auto t2 = Clock::now();
-  m.v4Bytes = Export(*store, 4, v4Path);
+  m.v4Bytes = ExportBenchKey(*store, 4, v4Path);
   auto t3 = Clock::now();
   WriteChunks(rawPath, m.v5Bytes);
   auto t4 = Clock::now();

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench_common.h"
 #include "common/key_path.h"
 #include "common/ports.h"
 #include "hive_builder.h"
@@ -33,39 +34,12 @@
 
 namespace {
 
+using tarnwick::bench::Clock;
+using tarnwick::bench::ExportBenchKey;
+using tarnwick::bench::FileSize;
 using tarnwick::bench::kBenchKeyPath;
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point from, Clock::time_point to) {
-  return std::chrono::duration<double>(to - from).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-std::uint64_t FileSize(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-}
-
-// Exports the bench key as the program does: header, then the key with its
-// whole subtree.
-void Export(tarnwick::RegistryStore& store, const std::string& path) {
-  tarnwick::RegOutputFile file;
-  file.SetRegVersion(5);
-  tarnwick::NoProgress progress;
-  tarnwick::RegWriter writer(store, file, progress);
-  writer.TotalKeyCount = 1;
-  file.OpenRegFile(path);
-  writer.RegWriteHeader();
-  if (writer.RegWriteKey(kBenchKeyPath, "Bench", "", 0)) {
-    throw std::runtime_error(std::string(kBenchKeyPath) + " is missing from the store");
-  }
-  file.CloseRegFile();
-}
+using tarnwick::bench::Median;
+using tarnwick::bench::Seconds;
 
 struct Times {
   std::vector<double> load, v5;
@@ -131,13 +105,13 @@ int main(int argc, char** argv) {
       auto a = Clock::now();
       auto wine = std::make_unique<tarnwick::WinePrefixStore>(prefix);
       auto b = Clock::now();
-      Export(*wine, wineOut);
+      ExportBenchKey(*wine, 5, wineOut);
       auto c = Clock::now();
       wine.reset();
       auto d = Clock::now();
       auto hive = std::make_unique<tarnwick::HiveStore>(windows, "");
       auto e = Clock::now();
-      Export(*hive, hiveOut);
+      ExportBenchKey(*hive, 5, hiveOut);
       auto f = Clock::now();
       if (round == 0) continue;
       wineTimes.load.push_back(Seconds(a, b));
