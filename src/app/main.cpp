@@ -25,6 +25,9 @@
 #include <shellapi.h>
 
 #include "platform/win32/wide_text.h"
+#ifdef TARNWICK_WINDOW
+#include "app/caller_console.h"
+#endif
 #endif
 
 namespace {
@@ -53,28 +56,44 @@ int main(int argc, char** argv) {
   SetConsoleOutputCP(CP_UTF8);  // the program's messages are UTF-8
 #endif
   std::vector<std::string> arguments = Arguments(argc, argv);
-  if (arguments.size() == 1 && arguments[0] == "--help") return console::PrintUsage();
-  if (arguments.size() == 1 && arguments[0] == "--version") return console::PrintVersion();
+  const bool help = arguments.size() == 1 && arguments[0] == "--help";
+  const bool version = arguments.size() == 1 && arguments[0] == "--version";
   StartupInput input{platform::RunningProgramPath(argc > 0 ? argv[0] : nullptr), arguments,
                      app::DefaultRegistrySource(), app::WorkingDir(), app::ConfigDir()};
   // A look at the options only; start-up parses them again with the real folder.
   ProgramState scratch;
   CommandLineOptions options;
-  bool valid = ParseCommandLine(arguments, std::string(1, kPathDelim), scratch, options);
+  bool valid =
+      help || version || ParseCommandLine(arguments, std::string(1, kPathDelim), scratch, options);
+#if defined(_WIN32) && defined(TARNWICK_WINDOW)
+  // Only what prints takes the caller's console: a window attached to it
+  // would end with the console's Ctrl+C.
+  const bool printing = help || version || !valid || options.BatchExport;
+  const bool hasStandardError = printing && app::UseCallersConsole();
+#endif
+  if (help) return console::PrintUsage();
+  if (version) return console::PrintVersion();
   // -u is a name, no path, so this look is enough to pass it to the source.
   const RegistrySourceFactory openSource =
       app::RegistrySourceOpener(options.UserProfile.value_or(""));
-  // An invalid command line is reported on the console, display or not.
 #ifdef TARNWICK_WINDOW
-  if (!valid || options.BatchExport) {
-    if (!valid || !ui::HasDisplay() || isatty(STDERR_FILENO)) {
-      return console::RunBatch(input, openSource);
-    }
-    // With a display, a run without a terminal shows the progress dialog;
-    // an X display that cannot be reached shows nothing rather than end the run.
-#ifndef _WIN32
-    setenv("QT_QPA_PLATFORM", "xcb;offscreen", 0);  // unless the caller chose one
+#ifdef _WIN32
+  // Text for whoever reads standard error. When nobody does (a shortcut, a
+  // scheduled task), the export shows the progress dialog and an invalid
+  // command line a message box.
+  const bool batchOnConsole = (!valid || options.BatchExport) && hasStandardError;
+  const bool batchInWindow = valid && options.BatchExport && !hasStandardError;
+#else
+  // An invalid command line is reported on the console, display or not.
+  const bool batchOnConsole =
+      !valid || (options.BatchExport && (!ui::HasDisplay() || isatty(STDERR_FILENO)));
+  const bool batchInWindow = !batchOnConsole && options.BatchExport;
+  // With a display, a run without a terminal shows the progress dialog; an X
+  // display that cannot be reached shows nothing rather than end the run.
+  if (batchInWindow) setenv("QT_QPA_PLATFORM", "xcb;offscreen", 0);  // unless the caller chose one
 #endif
+  if (batchOnConsole) return console::RunBatch(input, openSource);
+  if (batchInWindow) {
     return ui::WithApplication(argc, argv, [&] {
       return console::RunBatch(input, openSource, ui::ProgressDialogFactory());
     });

@@ -23,6 +23,19 @@
 namespace tarnwick::console {
 namespace {
 
+#ifdef _WIN32
+constexpr const char* kUsage =
+    "使い方: tarnwick -w [-p] [-i設定ファイル] [データ ファイル]\n"
+    "  -w  一括書き出し: すべてのアイテムを書き出して終了します\n"
+    "  -p  進行状況を表示しません\n"
+    "  -i  設定ファイル (既定: tarnwick.ini)\n"
+    "  データ ファイルの既定は tarnwick.dat です。既定の設定ファイルとデータ ファイルは\n"
+    "  プログラムと同じフォルダーにあればそれを、なければ %APPDATA%\\Tarnwick\\ "
+    "のものを使います。\n"
+    "  オプションは / でも始められます。-i の値は空白を空けずに続けます (例: -i:my.ini)。\n"
+    "  相対パスは、プログラムのフォルダーを基準にします。\n"
+    "  --help でこの説明を、--version でバージョンを表示します。\n";
+#else
 constexpr const char* kUsage =
     "使い方: tarnwick -w [-p] [-i設定ファイル] [-rフォルダー] [-uユーザー] [データ ファイル]\n"
     "  -w  一括書き出し: すべてのアイテムを書き出して終了します\n"
@@ -37,6 +50,7 @@ constexpr const char* kUsage =
     "  -i、-r、-u の値は空白を空けずに続けます (例: -r/home/user/.wine)。\n"
     "  相対パスは、現在のフォルダーを基準にします。\n"
     "  --help でこの説明を、--version でバージョンを表示します。\n";
+#endif
 
 // A progress display of the window's, which a cancel signal cancels too.
 class SignalCancelProgress : public ProgressPort {

@@ -36,10 +36,13 @@ class WindowPorts : public StartupPorts {
 }  // namespace
 
 void UseJapaneseFont() {
-  const QStringList families = QFontDatabase::families();
-  for (const char* name : {"MS UI Gothic", "IPAGothic", "IPAPGothic", "Noto Sans CJK JP",
+  // MS UI Gothic is proportional, and so is its nearest stand-in, IPA P
+  // Gothic (Windows' GDI also cuts IPAGothic's underscores at 9 points). By
+  // the English names: hasFamily also finds a font that Windows lists under
+  // its Japanese name ("IPA Pゴシック").
+  for (const char* name : {"MS UI Gothic", "IPAPGothic", "IPAGothic", "Noto Sans CJK JP",
                            "VL Gothic", "Takao Gothic"}) {
-    if (families.contains(name)) {
+    if (QFontDatabase::hasFamily(name)) {
       QFont font(name);
       font.setPointSize(9);
       QApplication::setFont(font);
