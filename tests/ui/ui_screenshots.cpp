@@ -1,17 +1,21 @@
 // Renders each window of the program, with the Japanese font, into PNG files
 // in the given folder: the main window with the example items, the progress
 // dialog, both pages of the options dialog, the property dialog, the value
-// list and the about box. Run with QT_QPA_PLATFORM=offscreen.
+// list and the about box. Run with QT_QPA_PLATFORM=offscreen on Linux; on
+// Windows (or Wine) the example keys are read from the live registry, where
+// tests/windows/wine_screenshots.sh puts them.
 //   tarnwick_screenshots OUTPUT_FOLDER
 #include <QApplication>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/registry_source.h"
 #include "backitem/startup.h"
+#include "common/path_utils.h"
 #include "platform/single_instance.h"
 #include "ui/about_form.h"
 #include "ui/entry_list_form.h"
@@ -58,12 +62,19 @@ int main(int argc, char** argv) {
   ui::UseJapaneseFont();
   Session session;
   ShotPorts ports;
-  StartupInput input{std::string(argv[1]) + "/tarnwick",
-                     {TARNWICK_EXAMPLES "/example.dat", "-r" TARNWICK_EXAMPLES "/wine-prefix",
-                      "-i" + std::string(argv[1]) + "/x.ini"},
+  // Names in the platform's own form: Windows' path rules split at '\' only.
+  auto path = [](std::string folder, const std::string& name) {
+    std::replace(folder.begin(), folder.end(), '/', kPathDelim);
+    return folder + kPathDelim + name;
+  };
+  StartupInput input{path(argv[1], "tarnwick"),
+                     {path(TARNWICK_EXAMPLES, "example.dat"), "-i" + path(argv[1], "x.ini")},
                      "",
                      "",
                      ""};
+#ifndef _WIN32
+  input.arguments.push_back("-r" + path(TARNWICK_EXAMPLES, "wine-prefix"));
+#endif
   // The example prefix has no update-checker key, so start-up registers nothing.
   if (StartProgram(session, input, ports) != StartupOutcome::Started) return 1;
   ui::QtFileDialogs files;

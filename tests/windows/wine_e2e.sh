@@ -104,16 +104,19 @@ for version in 4 5; do
 done
 
 # The registration names the program file and the build number of its
-# version resource; a start without -w says this build has no window.
+# version resource; in a build without the window, a start without -w says
+# so.
 program_key='HKCU\Software\Wendlor\updates@tarnwick.example.invalid\Tarnwick2'
 wine reg query "$program_key" /v Build | grep -q 'REG_DWORD *0x93' ||
   fail "the registration has no Build 147"
 wine reg query "$program_key" /v FilePath | grep -qiF "$(win "$exe")" ||
   fail "the registration does not name $(win "$exe")"
-status=0
-wine "$exe" 2>"$work/nowindow.txt" || status=$?
-[ "$status" = 7 ] && grep -q -- '-w を指定してください' "$work/nowindow.txt" ||
-  fail "a start without -w: status $status, $(cat "$work/nowindow.txt")"
+if [ -z "${TARNWICK_HAS_WINDOW:-}" ]; then
+  status=0
+  wine "$exe" 2>"$work/nowindow.txt" || status=$?
+  [ "$status" = 7 ] && grep -q -- '-w を指定してください' "$work/nowindow.txt" ||
+    fail "a start without -w: status $status, $(cat "$work/nowindow.txt")"
+fi
 
 # The Linux program reads the same prefix's files once wineserver has
 # saved them, and writes the same bytes as the Win32 store under Wine: the
