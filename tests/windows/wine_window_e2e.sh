@@ -11,47 +11,8 @@
 set -euo pipefail
 
 exe=$1
-work=$(mktemp -d)
-pid=""
-cleanup() {
-  [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-[ -n "${DISPLAY:-}" ] || { echo "FAIL: no X display" >&2; exit 1; }
-export WINEDEBUG=-all
-if [ -z "${WINEPREFIX:-}" ]; then
-  export WINEPREFIX=$work/prefix WINEDLLOVERRIDES="mscoree,mshtml="
-  wineboot -i >/dev/null 2>&1
-fi
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-win() { winepath -w "$1" 2>/dev/null; }
-# Waits up to 30 seconds for a command to succeed.
-await() {
-  local i
-  for ((i = 0; i < 300; i++)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-# The first visible window whose title matches, after waiting for it.
-window() { timeout 30 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
-# Keys typed into the window whose title matches.
-keys() { # title key...
-  local id
-  id=$(window "$1")
-  [ -n "$id" ] || { fail "no window '$1'"; return 1; }
-  shift
-  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-  xdotool key --delay 80 "$@"
-}
-gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+. "$(dirname "$0")/wine_window_lib.sh"
+[ -n "${WINEPREFIX:-}" ] || fresh_prefix
 
 wine reg add 'HKCU\Software\TarnwickWindow\Editor' /v Font /d 'メイリオ' /f >/dev/null
 wine reg add 'HKCU\Software\TarnwickWindow\Viewer' /v Zoom /t REG_DWORD /d 100 /f >/dev/null
@@ -80,9 +41,7 @@ wine start /wait /unix "$exe" -w "-i$(win "$work/batch.ini")" "$(win "$work/quie
 wine start /wait /unix "$exe" -z &
 pid=$!
 keys Tarnwick Return
-status=0
-wait "$pid" || status=$?
-pid=""
+finished
 [ "$status" = 2 ] || fail "an invalid command line without standard files: status $status"
 
 wine reg add 'HKCU\Software\TarnwickLive' /v made /d now /f >/dev/null
@@ -91,8 +50,9 @@ pid=$!
 
 # Alt+W: every item into items.reg, the bytes of the batch export.
 keys Tarnwick alt+w
+# (The file gets its name only when it is complete.)
 await test -s "$work/items.reg" || fail "Alt+W wrote no REG file"
-sleep 1 # the progress dialog closes and the file is complete
+await gone 'REGファイル書き出し' || fail "the progress dialog stayed open"
 cmp -s "$work/items.reg" "$work/batch.reg" || fail "the window's export differs from the batch export"
 iconv -f UTF-16LE -t UTF-8 "$work/items.reg" | tr -d '\r' | grep -qx '\[-HKEY_CURRENT_USER\\Software\\TarnwickWindow\\Editor\]' ||
   fail "items.reg is not the version 5 file with deletion lines the list asks for"
@@ -116,14 +76,12 @@ done
 xdotool key --delay 300 alt+a alt+n Return
 await gone '新規アイテムのプロパティ' || fail "the property dialog did not take the live key"
 
-# Where the window is now: saved on the way out.
+# Where the window is now is saved on the way out. (Wine reads the move
+# before the key that follows it.)
 id=$(window Tarnwick)
 xdotool windowmove --sync "$id" 200 150 2>/dev/null || true
-sleep 0.5
 keys Tarnwick alt+x
-status=0
-wait "$pid" || status=$?
-pid=""
+finished
 [ "$status" = 0 ] || fail "Alt+X: status $status, $(cat "$work/window.txt")"
 iconv -f CP932 -t UTF-8 "$work/items.dat" | grep -q '^TarnwickLive=HKCU\\Software\\TarnwickLive,' ||
   fail "the key chosen in the live tree is not in the saved list: $(iconv -f CP932 -t UTF-8 "$work/items.dat")"
@@ -134,8 +92,4 @@ left=$(place Left) top=$(place Top)
   [ "$(place Width)" = 640 ] && [ "$(place Height)" = 420 ] ||
   fail "the window's place was not saved: Left=$left Top=$top Width=$(place Width) Height=$(place Height)"
 
-if ((failures)); then
-  echo "$failures failure(s)" >&2
-  exit 1
-fi
-echo "tarnwick.exe's window under Wine: all passed"
+report "tarnwick.exe's window under Wine"

@@ -8,24 +8,8 @@
 set -euo pipefail
 
 zip=$1
-work=$(mktemp -d)
-pid=""
-cleanup() {
-  [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-[ -n "${DISPLAY:-}" ] || { echo "FAIL: no X display" >&2; exit 1; }
-export WINEDEBUG=-all WINEPREFIX=$work/prefix WINEDLLOVERRIDES="mscoree,mshtml="
-wineboot -i >/dev/null 2>&1
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-win() { winepath -w "$1" 2>/dev/null; }
+. "$(dirname "$0")/wine_window_lib.sh"
+fresh_prefix
 
 name=$(basename "$zip" .zip)
 downloads=$(winepath -u "$(wine cmd /c 'echo %USERPROFILE%' | tr -d '\r')")/Downloads
@@ -43,16 +27,8 @@ exe="$(win "$folder/tarnwick.exe")"
 # A double click: the window, on a new list in %APPDATA%\Tarnwick\.
 wine "$exe" 2>"$work/window.txt" &
 pid=$!
-id=$(timeout 60 xdotool search --sync --onlyvisible --name Tarnwick 2>/dev/null | head -n 1)
-if [ -z "$id" ]; then
-  fail "the window did not show: $(cat "$work/window.txt")"
-else
-  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-  xdotool key alt+x
-fi
-status=0
-wait "$pid" || status=$?
-pid=""
+keys Tarnwick alt+x || cat "$work/window.txt" >&2
+finished
 [ "$status" = 0 ] || fail "the window ended with status $status"
 appdata=$(winepath -u "$(wine cmd /c 'echo %APPDATA%' | tr -d '\r')")
 [ -f "$appdata/Tarnwick/tarnwick.ini" ] || fail "no settings file in %APPDATA%\\Tarnwick"
@@ -66,8 +42,4 @@ wine "$exe" -w -p 2>"$work/batch.txt" || status=$?
 reg=$(iconv -f UTF-16LE -t UTF-8 "$folder/tarnwick.reg" 2>/dev/null | tr -d '\r' || true)
 grep -q '^"Made"="ダウンロードから"$' <<<"$reg" || fail "tarnwick.reg lacks the value: $reg"
 
-if ((failures)); then
-  echo "$failures failure(s)" >&2
-  exit 1
-fi
-echo "the Windows zip in a fresh Wine prefix: all passed"
+report "the Windows zip in a fresh Wine prefix"
