@@ -39,6 +39,19 @@ TEST(TextCodecTest, UnmappableCharactersBecomeQuestionMarks) {
   EXPECT_EQ(Cp932Length(u"😀ソ"), 3u);
 }
 
+// Characters that a best-fit conversion would turn into others (the yen sign
+// into a backslash) are lost, exactly as characters CP932 lacks altogether;
+// their Shift-JIS look-alikes still convert.
+TEST(TextCodecTest, OnlyCharactersThatReadBackTheSameConvert) {
+  for (std::u16string_view lost : {u"¥", u"〜", u"−", u"‖", u"¢", u"£", u"¬", u"—"}) {
+    EXPECT_EQ(Utf16ToCp932(lost), "?") << Utf16ToUtf8(lost);
+    EXPECT_FALSE(FitsCp932(lost)) << Utf16ToUtf8(lost);
+  }
+  for (std::u16string_view kept : {u"\\", u"～", u"－", u"∥", u"￠", u"￡", u"￢", u"―", u"~"}) {
+    EXPECT_EQ(Cp932ToUtf16(Utf16ToCp932(kept)), kept) << Utf16ToUtf8(kept);
+  }
+}
+
 TEST(TextCodecTest, BrokenCp932InputDoesNotSwallowBytes) {
   EXPECT_EQ(Cp932ToUtf8("\x83"), "?");  // lead byte at the end
   EXPECT_EQ(Cp932ToUtf8("\x83\x0A"

@@ -64,6 +64,18 @@ class Cp932Tables {
         decodeLead_[lead] = decodeRows_[lead].get();
       }
     }
+    // A character whose bytes read back as another one is a character CP932
+    // lacks: iconv writes the yen sign as a backslash, the wave dash as the
+    // fullwidth tilde. Windows, asked for no best fit, writes '?' for them;
+    // both builds then write the same bytes and report the same losses.
+    for (uint32_t unit = 1; unit < 0x10000; ++unit) {
+      const uint16_t code = encode_[unit];
+      if (code == 0) continue;
+      const char16_t back = code < 0x100             ? decodeSingle_[code]
+                            : decodeLead_[code >> 8] ? DecodeDouble(code >> 8, code & 0xFF)
+                                                     : 0;
+      if (back != unit) encode_[unit] = 0;
+    }
   }
 
   std::array<uint16_t, 0x10000> encode_{};

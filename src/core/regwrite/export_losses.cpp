@@ -4,11 +4,43 @@ namespace tarnwick {
 namespace {
 
 std::string Where(const ExportLoss& loss) {
-  if (!loss.value) return loss.key;
-  return loss.key + " の値 " + (loss.value->empty() ? "(既定)" : "'" + *loss.value + "'");
+  if (!loss.value) return ShownName(loss.key);
+  return ShownName(loss.key) + " の値 " +
+         (loss.value->empty() ? "(既定)" : "'" + ShownName(*loss.value) + "'");
+}
+
+std::string Reason(const ExportLoss& loss) {
+  return loss.reason.empty() ? std::string() : " (" + loss.reason + ")";
 }
 
 }  // namespace
+
+std::string ShownName(std::string_view name) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string shown;
+  shown.reserve(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    // C1 controls are U+0080 to U+009F: 0xC2 0x80 to 0xC2 0x9F in UTF-8.
+    const bool c1 = c == 0xC2 && i + 1 < name.size() &&
+                    (static_cast<unsigned char>(name[i + 1]) & 0xE0) == 0x80;
+    if (c == '\r') {
+      shown += "\\r";
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\0') {
+      shown += "\\0";
+    } else if (c < 0x20 || c == 0x7F || c1) {
+      const unsigned code = c1 ? static_cast<unsigned char>(name[++i]) : c;
+      shown += c1 ? "\\u00" : "\\x";
+      shown += kDigits[code >> 4];
+      shown += kDigits[code & 0xF];
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown;
+}
 
 void ExportLosses::Add(ExportLoss loss) {
   ++counts_[static_cast<std::size_t>(loss.kind)];
@@ -20,13 +52,23 @@ std::vector<std::string> ExportLossLines(const ExportLosses& losses) {
   for (const ExportLoss& loss : losses.Listed()) {
     switch (loss.kind) {
       case LossKind::UnreadableKey:
-        lines.push_back("読めませんでした: " + Where(loss) + " (" + loss.reason + ")");
+        lines.push_back("読めませんでした: " + Where(loss) + Reason(loss));
         break;
       case LossKind::NotInCp932:
         lines.push_back("Shift-JIS にない文字を ? にしました: " + Where(loss));
         break;
       case LossKind::LineBreak:
         lines.push_back("改行を含むので、インポートで失われます: " + Where(loss));
+        break;
+      case LossKind::UnsafeName:
+        lines.push_back("名前に改行か NUL があるので書き出しませんでした" +
+                        std::string(loss.value ? "" : " (サブキーも)") + ": " + Where(loss));
+        break;
+      case LossKind::DataChanged:
+        lines.push_back("インポートで同じデータに戻りません: " + Where(loss) + Reason(loss));
+        break;
+      case LossKind::HexForm:
+        lines.push_back("改行の後が REG の行に見えるので、16 進の形で書きました: " + Where(loss));
         break;
     }
   }
@@ -52,6 +94,20 @@ std::string ExportLossReport(const ExportLosses& losses) {
     text += "・改行を含む文字列: " + std::to_string(losses.Count(LossKind::LineBreak)) +
             " 件 (インポートで失われます。オプションの「改行を含む文字列値を取り込み可能に」を"
             "オンにしてください)\r\n";
+  }
+  if (losses.Count(LossKind::UnsafeName) > 0) {
+    text +=
+        "・改行か NUL を名前に含むキーや値: " + std::to_string(losses.Count(LossKind::UnsafeName)) +
+        " 件 (REG ファイルでは表せないので、バックアップに入っていません)\r\n";
+  }
+  if (losses.Count(LossKind::DataChanged) > 0) {
+    text += "・インポートで同じバイト列に戻らない値: " +
+            std::to_string(losses.Count(LossKind::DataChanged)) +
+            " 件 (途中の NUL、終わりの NUL がない文字列、4 バイトでない DWORD など)\r\n";
+  }
+  if (losses.Count(LossKind::HexForm) > 0) {
+    text += "・16 進の形で書いた文字列: " + std::to_string(losses.Count(LossKind::HexForm)) +
+            " 件 (改行の後の行が REG の行として読まれないように。データは保たれます)\r\n";
   }
   text += "\r\n";
   for (const std::string& line : ExportLossLines(losses)) text += line + "\r\n";

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick {
@@ -15,6 +16,9 @@ enum class LossKind {
   UnreadableKey,  // exists, but could not be opened or listed: left out
   NotInCp932,     // REGEDIT4 wrote '?' for characters Shift-JIS does not have
   LineBreak,      // version 5 quoted a string with a line break: an import drops it
+  UnsafeName,     // a name with CR, LF or NUL, which no REG line carries: left out
+  DataChanged,    // written as the registry editor writes it, but an import gives other bytes
+  HexForm,        // a string kept in hex form, as its lines would read as REG lines
 };
 
 struct ExportLoss {
@@ -37,10 +41,13 @@ class ExportLosses {
 
  private:
   std::vector<ExportLoss> listed_;
-  std::array<std::size_t, 3> counts_{};
+  std::array<std::size_t, 6> counts_{};
   std::size_t total_ = 0;
 };
 
+// A name as a report shows it: control characters escaped, so that a hostile
+// name can neither break the report's lines nor drive a terminal.
+std::string ShownName(std::string_view name);
 // One line per listed loss, then how many more there are.
 std::vector<std::string> ExportLossLines(const ExportLosses& losses);
 // The whole report as the window shows it: what each kind means, then the lines.

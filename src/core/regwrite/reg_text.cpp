@@ -34,8 +34,40 @@ void AppendAscii(std::u16string& out, std::string_view ascii) {
   for (char c : ascii) out.push_back(static_cast<unsigned char>(c));
 }
 
-bool HasLineBreak(std::string_view text) {
-  return text.find_first_of("\r\n") != std::string_view::npos;
+bool HasLineBreak(std::u16string_view text) {
+  return text.find_first_of(u"\r\n") != std::u16string_view::npos;
+}
+
+// A name no REG line can carry: a line break would end the line, and an
+// importer stops reading at a NUL.
+bool CarriesInRegLine(std::string_view name) {
+  return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+// True when a line break in a quoted string is followed by what an importer
+// reads as a line of its own: a key or deletion line, or a value line, each
+// after optional blanks.
+bool BreakStartsRegLine(std::u16string_view text) {
+  for (std::size_t i = text.find_first_of(u"\r\n"); i != std::u16string_view::npos;
+       i = text.find_first_of(u"\r\n", i + 1)) {
+    const std::size_t start = text.find_first_not_of(u"\r\n \t", i);
+    if (start == std::u16string_view::npos) return false;
+    const char16_t c = text[start];
+    if (c == u'[' || c == u'@' || c == u'"') return true;
+  }
+  return false;
+}
+
+// Why an import of the quoted form would not give back these UTF-16 bytes
+// (the text up to the first NUL, with one NUL after it); null when it would.
+const char* QuotedStringChange(std::string_view bytes) {
+  if (bytes.size() % 2 != 0) return "バイト数が奇数です";
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    if (bytes[i] == 0 && bytes[i + 1] == 0) {
+      return i + 2 == bytes.size() ? nullptr : "NUL の後にもデータがあります";
+    }
+  }
+  return "終わりの NUL がありません";
 }
 
 }  // namespace
@@ -190,6 +222,11 @@ void RegWriter::WriteKey(const RegistryKey* key, unsigned depth, const std::stri
     keyName_.resize(nameLength);
     keyName_.push_back(u'\\');
     AppendUtf8AsUtf16(keyName_, name);
+    if (!CarriesInRegLine(name)) {
+      Lose(LossKind::UnsafeName, nullptr);
+      MissingKeyProgress(depth + 1);
+      continue;
+    }
     if (!subKeysReachable || !key->SubKeyExists(name)) {
       // Listed by its parent: it was denied, or it went away meanwhile.
       Lose(LossKind::UnreadableKey, nullptr,
@@ -208,6 +245,10 @@ void RegWriter::WriteKey(const RegistryKey* key, unsigned depth, const std::stri
 // (it vanished after the key was listed) is left out rather than written with
 // data that was never read.
 void RegWriter::WriteValueLine(const RegistryKey* key, const std::string& name) {
+  if (!CarriesInRegLine(name)) {
+    Lose(LossKind::UnsafeName, &name);
+    return;
+  }
   const int version = RegVersion();
   line_.clear();
   bool nameFits = true;
@@ -244,19 +285,27 @@ bool RegWriter::WriteValueData(const RegistryKey* key, const std::string& name) 
   dataFitsCp932_ = true;
   switch (reader.GetDataType(name)) {
     case TRegDataType::rdString: {
-      if (version == 5 && Options.NewLineImport && HasLineBreak(reader.ReadString(name))) {
-        return AppendHexForm(key, name);
+      // Strings are read in the wide form, whatever the version, so that
+      // what an import would give back can be told.
+      uint32_t size = 0;
+      if (!reader.QueryValueInfo(name, TextForm::Wide, wide_.type, size) ||
+          !reader.QueryValue(name, TextForm::Wide, size, wide_)) {
+        // Narrow runs end on a failed read, with the registry's own error.
+        if (!WideReads()) reader.ReadString(name);
+        return false;
       }
-      std::u16string text;
-      if (WideReads()) {
-        if (!ReadRaw(key, name)) return false;
-        text = WideTextUpToNul(raw_.data);
-      } else {
-        text = Utf8ToUtf16(reader.ReadString(name));
-        dataFitsCp932_ = FitsCp932(text);
-      }
-      if (version == 5 && text.find_first_of(u"\r\n") != std::u16string::npos) {
+      const std::u16string text = WideTextUpToNul(wide_.data);
+      if (version == 5 && HasLineBreak(text)) {
+        if (Options.NewLineImport) return AppendHexForm(key, name);
+        if (BreakStartsRegLine(text)) {
+          Lose(LossKind::HexForm, &name);
+          return AppendHexForm(key, name);
+        }
         Lose(LossKind::LineBreak, &name);
+      }
+      if (version == 4) dataFitsCp932_ = FitsCp932(text);
+      if (const char* change = QuotedStringChange(wide_.data)) {
+        Lose(LossKind::DataChanged, &name, change);
       }
       line_.push_back(u'"');
       AppendEscapedRegString(line_, text, version);
@@ -272,6 +321,10 @@ bool RegWriter::WriteValueData(const RegistryKey* key, const std::string& name) 
         TextForm form = WideReads() ? TextForm::Wide : TextForm::Narrow;
         if (!reader.QueryValueInfo(name, form, type, size) || size <= 4) throw;
         return AppendHexForm(key, name);
+      }
+      uint32_t type = 0, size = 0;
+      if (reader.QueryValueInfo(name, TextForm::Wide, type, size) && size != 4) {
+        Lose(LossKind::DataChanged, &name, std::to_string(size) + " バイトの DWORD です");
       }
       line_ += u"dword:";
       AppendAscii(line_, IntToLowerHex(value, 8));

@@ -82,6 +82,7 @@ class RegWriter {
   std::u16string line_;        // the line being built, reused
   std::u16string scratch_;     // a value name being converted, reused
   RegValue raw_;               // the value being written, reused
+  RegValue wide_;              // a string's wide data, reused
   bool dataFitsCp932_ = true;  // a quoted string's text, checked as it is built
 };
 
