@@ -4,7 +4,8 @@
 # versions and compared byte for byte with the expected files; each export
 # is imported again under a fresh key name and must bring back every value;
 # FullRestore must remove a subkey added after the backup; and the Linux
-# program, reading the same prefix's files, must write the same bytes.
+# program, reading the same prefix's files, must write the same bytes,
+# also of hostile names and data.
 #   wine_e2e.sh TARNWICK_EXE EXPECTED_DIR [LINUX_TARNWICK]
 # Uses $WINEPREFIX (one prefix for the whole test run), else makes its own.
 set -euo pipefail
@@ -166,6 +167,46 @@ wine reg add 'HKCU\Software\TarnwickE2E\Added' /v later /d x /f >/dev/null
 wine regedit /S "$(win "$work/v5.reg")"
 if wine reg query 'HKCU\Software\TarnwickE2E\Added' >/dev/null 2>&1; then
   fail "FullRestore left a subkey added after the backup"
+fi
+
+# Hostile names and data, which no importer makes: written into the prefix's
+# files while wineserver is down. Both programs leave out the names with
+# line breaks, keep the string whose second line is a key line in hex form,
+# write '?' for the yen sign in REGEDIT4, and write the same bytes; Wine's
+# regedit importing the backup creates nothing outside the backed-up key.
+wineserver -k
+wineserver -w
+cat >>"$WINEPREFIX/user.reg" <<'EOF'
+[Software\\TarnwickHostile] 1733600000
+"run"="a\r\n[HKEY_CURRENT_USER\\Software\\TarnwickVictim]\r\n\"evil\"=\"1\""
+"v\r\n[HKEY_CURRENT_USER\\Software\\TarnwickVictim]"="x"
+"yen"="C:\\Program Files\x00a5"
+
+[Software\\TarnwickHostile\\y\r\n\[HKEY_CURRENT_USER\\Software\\TarnwickVictim] 1733600000
+"evil"="1"
+
+EOF
+for version in 4 5; do
+  printf '[Tarnwick]\r\n[BackupItems]\r\nh=HKCU\\Software\\TarnwickHostile,,0\r\n[Settings]\r\nRegEditVer=%s\r\n' \
+    "$version" >"$work/hostile$version.dat"
+  run_exe "hostile$version" 8
+  grep -qF '(サブキーも): HKEY_CURRENT_USER\Software\TarnwickHostile\y\r\n[HKEY_CURRENT_USER' \
+    "$work/err.txt" || fail "version $version: the hostile key name is not reported: $(cat "$work/err.txt")"
+  cp "$work/hostile$version.reg" "$work/hostile-exe$version.reg"
+done
+from_reg "$work/hostile4.reg" | grep -qxF '"yen"="C:\\Program Files?"' ||
+  fail "REGEDIT4 did not write '?' for the yen sign"
+if [ -n "$linux" ]; then
+  wineserver -w
+  for version in 4 5; do
+    "$linux" -w -p -r"$WINEPREFIX" -i"$work/tarnwick.ini" "$work/hostile$version.dat" 2>/dev/null || true
+    cmp -s "$work/hostile$version.reg" "$work/hostile-exe$version.reg" ||
+      fail "hostile names, version $version: the Linux program wrote other bytes than tarnwick.exe"
+  done
+fi
+wine regedit /S "$(win "$work/hostile-exe5.reg")"
+if wine reg query 'HKCU\Software' | grep -qi TarnwickVictim; then
+  fail "importing the backup of hostile names created a key outside it"
 fi
 
 if ((failures)); then
