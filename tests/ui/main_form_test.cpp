@@ -184,6 +184,7 @@ class MainFormTest : public QObject {
     f->form->show();
     QVERIFY(f->form->close());  // Retry/Cancel answered Cancel
     QCOMPARE(f->prompts.shown.front().caption, std::string("保存エラー"));
+    QVERIFY(f->prompts.shown.front().text.ends_with("\r\nファイルへのアクセスが拒否されました"));
     QVERIFY(test::FileExists(f->dir.File("tarnwick.ini")));  // the settings were still saved
   }
 
