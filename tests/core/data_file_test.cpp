@@ -118,6 +118,21 @@ TEST_F(DataFileTest, NamesTheIniSyntaxWouldLoseAreEscaped) {
   EXPECT_EQ(KeyPathTextProblem("HKCU\\ソフト|\x01"), "");
 }
 
+TEST(ItemTextTest, WhatCp932CannotHoldIsRefusedByName) {
+  // é is not in CP932; ¥ and 〜 have no way back from its bytes.
+  for (const char* c : {"é", "¥", "〜", "😀"}) {
+    SCOPED_TRACE(c);
+    const std::string text = std::string("Caf") + c;
+    const std::string quoted = std::string("「") + c + "」";
+    EXPECT_NE(KeyPathTextProblem("HKCU\\Software\\" + text).find(quoted), std::string::npos);
+    EXPECT_NE(CommentTextProblem(text).find(quoted), std::string::npos);
+    EXPECT_NE(ItemNameTextProblem(text).find(quoted), std::string::npos);
+  }
+  for (const char* fits : {"ソフト ～ ｶﾅ ①", "\\ \"\t;%="}) {
+    EXPECT_EQ(KeyPathTextProblem(fits) + CommentTextProblem(fits) + ItemNameTextProblem(fits), "");
+  }
+}
+
 TEST_F(DataFileTest, ExampleFileIsWrittenBackByteForByte) {
   std::string example = ReadFileBytes(TestDataPath("../../examples/example.dat"));
   WriteFileBytes(state.DataFileName, example);
