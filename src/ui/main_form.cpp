@@ -23,6 +23,7 @@
 #include "ui/about_form.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
+#include "ui/message_boxes.h"
 #include "ui/option_form.h"
 #include "ui/property_form.h"
 
@@ -478,6 +479,7 @@ QMessageBox* OpenExportLossBox(QWidget* owner, const ExportLosses& losses) {
       new QMessageBox(QMessageBox::Warning, kProgramName,
                       QString::fromStdString(ExportLossReport(losses)), QMessageBox::Ok, owner);
   box->setObjectName("ExportLossBox");
+  NameButtonsInJapanese(*box);
   // Wide enough that a key path and its note mostly keep to one line.
   box->setStyleSheet("QLabel#qt_msgbox_label { min-width: 46em; }");
   box->setAttribute(Qt::WA_DeleteOnClose);
