@@ -28,9 +28,7 @@ class MessageBoxesTest : public QObject {
       PromptAnswer answer;
     } cases[] = {
         {retryCancel, {"キャンセル", "再試行"}, "再試行", PromptAnswer::Retry},
-        {retryCancel, {"キャンセル", "再試行"}, "キャンセル", PromptAnswer::Cancel},
         {yesNo, {"いいえ", "はい"}, "はい", PromptAnswer::Yes},
-        {yesNo, {"いいえ", "はい"}, "いいえ", PromptAnswer::No},
         {message, {"OK"}, "OK", PromptAnswer::Yes},
     };
     MessageBoxes boxes;
