@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "ui/message_boxes.h"
+
 namespace tarnwick::ui {
 namespace {
 
@@ -18,8 +20,8 @@ QString Q(const std::string& text) {
 bool Writable(const QString& name) {
   QFileInfo info(name);
   if (!info.exists() || info.isWritable()) return true;
-  QMessageBox::warning(
-      QApplication::activeWindow(), "Tarnwick",
+  RunMessageBox(
+      QMessageBox::Warning, "Tarnwick",
       QString("%1\nこのファイルは読み取り専用です。別の名前を指定してください。").arg(name));
   return false;
 }
@@ -53,8 +55,7 @@ std::optional<std::string> QtFileDialogs::ChooseFolder(const std::string& prompt
     if (chosen.isEmpty()) return std::nullopt;
     if (QFileInfo(chosen).isDir()) return Chosen(chosen);
     // A typed folder that does not exist is refused, and the chooser opens again.
-    QMessageBox::critical(QApplication::activeWindow(), "Tarnwick",
-                          "指定されたフォルダは存在しません。");
+    RunMessageBox(QMessageBox::Critical, "Tarnwick", "指定されたフォルダは存在しません。");
   }
 }
 
@@ -70,10 +71,9 @@ std::optional<std::string> QtFileDialogs::OpenDataFile(const std::string& folder
     name = dialog.selectedFiles().front();
   } while (!Writable(name));
   if (!QFileInfo::exists(name) &&
-      QMessageBox::question(QApplication::activeWindow(), "データ ファイルを開く",
-                            QString("%1 は存在しません。\n作成しますか?").arg(name),
-                            QMessageBox::Yes | QMessageBox::No,
-                            QMessageBox::No) != QMessageBox::Yes) {
+      RunMessageBox(QMessageBox::Question, "データ ファイルを開く",
+                    QString("%1 は存在しません。\n作成しますか?").arg(name),
+                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
     return std::nullopt;
   }
   return Chosen(name);

@@ -9,9 +9,11 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdlib>
 
 #include "backitem/app_settings.h"
@@ -23,6 +25,7 @@
 #include "ui/about_form.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
+#include "ui/message_boxes.h"
 #include "ui/option_form.h"
 #include "ui/property_form.h"
 
@@ -31,6 +34,20 @@ namespace {
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
+}
+
+// True when enough of the window's top edge, where it is grabbed, lies on a
+// screen. A place remembered from a screen since removed is not.
+bool Reachable(const QRect& place) {
+  constexpr int kGrabWidth = 100, kGrabHeight = 30;
+  QRect top(place.topLeft(), QSize(place.width(), std::min(place.height(), kGrabHeight)));
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    QRect seen = screen->availableGeometry() & top;
+    if (seen.height() == top.height() && seen.width() >= std::min(top.width(), kGrabWidth)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // Restores a value however the scope ends.
@@ -456,9 +473,15 @@ void TMainForm::ApplyCaption() {
 
 void TMainForm::RestoreGeometry() {
   const MainWindowGeometry& window = state_.Window;
-  if (window.Width > 0 && window.Height > 0) {
-    setGeometry(window.Left, window.Top, window.Width, window.Height);
+  QRect place(window.Left, window.Top, window.Width, window.Height);
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (window.Width > 0 && window.Height > 0 && screen && !Reachable(place)) {
+    // Centred on the main screen instead, and no larger than it.
+    QRect area = screen->availableGeometry();
+    place.setSize(place.size().boundedTo(area.size()));
+    place.moveCenter(area.center());
   }
+  if (window.Width > 0 && window.Height > 0) setGeometry(place);
   for (int k = 0; k < 4; ++k) BackList->setColumnWidth(k, window.BackListColumns[k]);
 }
 
@@ -478,6 +501,7 @@ QMessageBox* OpenExportLossBox(QWidget* owner, const ExportLosses& losses) {
       new QMessageBox(QMessageBox::Warning, kProgramName,
                       QString::fromStdString(ExportLossReport(losses)), QMessageBox::Ok, owner);
   box->setObjectName("ExportLossBox");
+  NameButtonsInJapanese(*box);
   // Wide enough that a key path and its note mostly keep to one line.
   box->setStyleSheet("QLabel#qt_msgbox_label { min-width: 46em; }");
   box->setAttribute(Qt::WA_DeleteOnClose);

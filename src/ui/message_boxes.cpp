@@ -1,7 +1,7 @@
 #include "ui/message_boxes.h"
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <QMessageBox>
 
 namespace tarnwick::ui {
 namespace {
@@ -28,13 +28,34 @@ QString TextOf(const std::string& text) {
 QMessageBox::StandardButton Ask(const std::string& text, const std::string& caption,
                                 PromptIcon icon, QMessageBox::StandardButtons buttons,
                                 QMessageBox::StandardButton defaultButton) {
-  QMessageBox box(IconOf(icon), caption.empty() ? "Tarnwick" : QString::fromStdString(caption),
-                  TextOf(text), buttons, QApplication::activeWindow());
-  box.setDefaultButton(defaultButton);
-  return static_cast<QMessageBox::StandardButton>(box.exec());
+  return RunMessageBox(IconOf(icon), caption.empty() ? "Tarnwick" : QString::fromStdString(caption),
+                       TextOf(text), buttons, defaultButton);
 }
 
 }  // namespace
+
+void NameButtonsInJapanese(QMessageBox& box) {
+  static const struct {
+    QMessageBox::StandardButton button;
+    const char* text;
+  } kNames[] = {{QMessageBox::Ok, "OK"},
+                {QMessageBox::Cancel, "キャンセル"},
+                {QMessageBox::Retry, "再試行"},
+                {QMessageBox::Yes, "はい"},
+                {QMessageBox::No, "いいえ"}};
+  for (const auto& name : kNames) {
+    if (QAbstractButton* button = box.button(name.button)) button->setText(name.text);
+  }
+}
+
+QMessageBox::StandardButton RunMessageBox(QMessageBox::Icon icon, const QString& caption,
+                                          const QString& text, QMessageBox::StandardButtons buttons,
+                                          QMessageBox::StandardButton defaultButton) {
+  QMessageBox box(icon, caption, text, buttons, QApplication::activeWindow());
+  NameButtonsInJapanese(box);
+  if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
 
 void MessageBoxes::ShowMessage(const std::string& text, const std::string& caption,
                                PromptIcon icon) {

@@ -345,7 +345,9 @@ void TPropertyForm::AddOrChange(bool change) {
   KeyEditPlan plan = PlanKeyEdit(store_, item, typed, exceptIndex);
   if (plan.result != KeyEditPlan::Result::Ready) {
     ErrorMessage(prompts_,
-                 plan.result == KeyEditPlan::Result::Missing ? kKeyMissingText : kAncestorHeldText,
+                 plan.result == KeyEditPlan::Result::Unstorable ? plan.problem
+                 : plan.result == KeyEditPlan::Result::Missing  ? kKeyMissingText
+                                                                : kAncestorHeldText,
                  kKeyEditCaption);
     BackEdit->setFocus();
     return;
@@ -386,8 +388,19 @@ void TPropertyForm::DeleteActExecute() {
 void TPropertyForm::OKBtnClick() {
   UpdateActions();
   if (!OKBtn->isEnabled()) return;
+  const std::string comment = CommentEdit->text().toStdString();
+  if (std::string problem = commentEdited_ ? CommentTextProblem(comment) : ""; !problem.empty()) {
+    ErrorMessage(prompts_, problem);
+    CommentEdit->setFocus();
+    return;
+  }
   if (SingleItem) {
     const std::string name = NameEdit->text().toStdString();
+    if (std::string problem = ItemNameTextProblem(name); !problem.empty()) {
+      ErrorMessage(prompts_, problem);
+      NameEdit->setFocus();
+      return;
+    }
     if (items_.NameExists(name, EditedIndex)) {
       ErrorMessage(prompts_, "指定された名前はすでに存在します。別の名前を指定してください。");
       return;
@@ -401,7 +414,7 @@ void TPropertyForm::OKBtnClick() {
   for (int index : selected_) {
     TBackItem& item = items_.Items(index);
     // Only what the user typed is written, never what the dialog put there.
-    if (commentEdited_) item.Comment = CommentEdit->text().toStdString();
+    if (commentEdited_) item.Comment = comment;
     if (NoDeleteCheck->checkState() != Qt::PartiallyChecked)
       item.NoDelete = NoDeleteCheck->isChecked();
   }

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <filesystem>
 
+#include "backitem/app_settings.h"
 #include "backitem/back_item.h"
 #include "backitem/program_state.h"
 #include "common/text_codec.h"
@@ -116,6 +118,21 @@ TEST_F(DataFileTest, NamesTheIniSyntaxWouldLoseAreEscaped) {
   EXPECT_EQ(KeyPathTextProblem("HKCU\\ソフト|\x01"), "");
 }
 
+TEST(ItemTextTest, WhatCp932CannotHoldIsRefusedByName) {
+  // é is not in CP932; ¥ and 〜 have no way back from its bytes.
+  for (const char* c : {"é", "¥", "〜", "😀"}) {
+    SCOPED_TRACE(c);
+    const std::string text = std::string("Caf") + c;
+    const std::string quoted = std::string("「") + c + "」";
+    EXPECT_NE(KeyPathTextProblem("HKCU\\Software\\" + text).find(quoted), std::string::npos);
+    EXPECT_NE(CommentTextProblem(text).find(quoted), std::string::npos);
+    EXPECT_NE(ItemNameTextProblem(text).find(quoted), std::string::npos);
+  }
+  for (const char* fits : {"ソフト ～ ｶﾅ ①", "\\ \"\t;%="}) {
+    EXPECT_EQ(KeyPathTextProblem(fits) + CommentTextProblem(fits) + ItemNameTextProblem(fits), "");
+  }
+}
+
 TEST_F(DataFileTest, ExampleFileIsWrittenBackByteForByte) {
   std::string example = ReadFileBytes(TestDataPath("../../examples/example.dat"));
   WriteFileBytes(state.DataFileName, example);
@@ -194,9 +211,36 @@ TEST_F(DataFileTest, ReadOnlyFileOffersRetryAndLosesNothing) {
   prompts.answers = {PromptAnswer::Retry, PromptAnswer::Cancel};
   EXPECT_FALSE(SaveDataFile(context));
   ASSERT_EQ(prompts.shown.size(), 2u);
-  EXPECT_EQ(prompts.shown[1].text, "ファイル '" + state.DataFileName + "' が保存できません。");
+  EXPECT_EQ(prompts.shown[1].text,
+            "ファイル '" + state.DataFileName +
+                "' が保存できません。\r\nファイルへのアクセスが拒否されました");
   EXPECT_EQ(prompts.shown[1].caption, "保存エラー");
   EXPECT_EQ(Bytes(), kExample);
+}
+
+TEST_F(DataFileTest, AFailedSaveOfEitherFileSaysWhy) {
+  std::filesystem::create_directory(dir.File("gone"));
+  WriteFileBytes(dir.File("locked.dat"), "");
+  chmod(dir.File("locked.dat").c_str(), 0444);
+  struct Case {
+    std::string file, reason;
+  } cases[] = {
+      {dir.File("locked.dat"), "ファイルへのアクセスが拒否されました"},
+      {dir.File("gone/x.dat"), "保存先のフォルダーがありません: " + dir.File("gone/")},
+  };
+  std::filesystem::remove(dir.File("gone"));
+  for (const Case& c : cases) {
+    for (bool settings : {false, true}) {
+      SCOPED_TRACE(c.file + (settings ? " settings" : " data"));
+      prompts.shown.clear();
+      state.DataModified = true;
+      state.DataFileName = state.IniFileName = c.file;
+      EXPECT_FALSE(settings ? SaveAppSettings(state, prompts) : SaveDataFile(context));
+      ASSERT_EQ(prompts.shown.size(), 1u);
+      EXPECT_EQ(prompts.shown[0].text,
+                "ファイル '" + c.file + "' が保存できません。\r\n" + c.reason);
+    }
+  }
 }
 
 #ifndef _WIN32

@@ -42,6 +42,15 @@ TEST_F(KeyEditTest, WhatDoesNotExistIsRefused) {
   EXPECT_EQ(PlanKeyEdit(store, item, "HKCU\\Software\\A\\B|V", -1).result, Result::Ready);
 }
 
+TEST_F(KeyEditTest, AKeyTheDataFileCannotHoldIsRefusedThoughItExists) {
+  for (const char* path : {"HKCU\\Software\\Café", "HKCU\\Software\\A\\B|two\nlines"}) {
+    store.SetDword(path, "V", 1);
+    KeyEditPlan plan = PlanKeyEdit(store, item, path, -1);
+    EXPECT_EQ(plan.result, Result::Unstorable) << path;
+    EXPECT_EQ(plan.problem, KeyPathTextProblem(path));
+  }
+}
+
 TEST_F(KeyEditTest, AnAncestorOrTheKeyItselfAlreadyHeldIsRefused) {
   item.BackupKeys = {"HKCU\\Software\\A"};
   EXPECT_EQ(PlanKeyEdit(store, item, "HKCU\\Software\\A\\B|V", -1).result, Result::AncestorHeld);

@@ -106,6 +106,47 @@ TEST(RegFileTest, MissingFolderIsAWrongFileNameThatNamesTheFolder) {
   }
 }
 
+#ifdef __linux__  // elsewhere a folder holding an open file cannot be moved
+TEST(RegFileTest, AFolderGoneDuringTheWritingIsSaidMissingAndKeepsNoTemporaryFile) {
+  for (bool moved : {true, false}) {
+    for (bool written : {true, false}) {
+      SCOPED_TRACE(testing::Message() << "moved " << moved << " written " << written);
+      TempDir dir;
+      std::filesystem::create_directory(dir.File("out"));
+      RegOutputFile file;
+      file.SetRegVersion(4);
+      file.SetCreateBackup(true);
+      auto run = [&] {
+        file.WriteRegFile(dir.File("out/x.reg"), [&] {
+          file.WriteRegLine(u"[HKEY_CURRENT_USER\\New]");
+          file.SetRegFileWritten(written);
+          file.MarkComplete();
+          if (moved) {
+            std::filesystem::rename(dir.File("out"), dir.File("moved"));
+          } else {
+            std::filesystem::remove_all(dir.File("out"));
+          }
+        });
+      };
+      if (written) {
+        try {
+          run();
+          ADD_FAILURE() << "placed";
+        } catch (const EInOutError& e) {
+          EXPECT_STREQ(e.what(),
+                       ("書き出し先のフォルダーがありません: " + dir.File("out/")).c_str());
+        }
+      } else {
+        EXPECT_NO_THROW(run());
+      }
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path())) {
+        EXPECT_EQ(entry.path().extension(), std::filesystem::path()) << entry.path();
+      }
+    }
+  }
+}
+#endif
+
 TEST(RegFileTest, FolderInPlaceOfTheFileIsAccessDenied) {
   TempDir dir;
   RegOutputFile file;

@@ -195,8 +195,11 @@ TEST_F(ExitStatusTest, AFailedSaveIsStatus3AfterTheExport) {
   chmod(data.c_str(), 0444);  // refused by mode, even for root
   Outcome outcome = RunBatch();
   EXPECT_EQ(outcome.exitCode, 3) << outcome;
-  EXPECT_NE(outcome.err.find("tarnwick: 保存エラー: ファイル '" + data + "' が保存できません。\n"),
-            std::string::npos);
+  EXPECT_NE(outcome.err.find("tarnwick: 保存エラー: ファイル '" + data +
+                             "' が保存できません。\n"
+                             "tarnwick: 保存エラー: ファイルへのアクセスが拒否されました\n"),
+            std::string::npos)
+      << outcome;
   EXPECT_TRUE(Exists("items.reg"));
   EXPECT_EQ(Read(data), dataBefore);
 }

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -184,6 +185,7 @@ class MainFormTest : public QObject {
     f->form->show();
     QVERIFY(f->form->close());  // Retry/Cancel answered Cancel
     QCOMPARE(f->prompts.shown.front().caption, std::string("保存エラー"));
+    QVERIFY(f->prompts.shown.front().text.ends_with("\r\nファイルへのアクセスが拒否されました"));
     QVERIFY(test::FileExists(f->dir.File("tarnwick.ini")));  // the settings were still saved
   }
 
@@ -222,6 +224,29 @@ class MainFormTest : public QObject {
     QCOMPARE(HelpPageFor(36), std::string("options.html"));
     QCOMPARE(HelpPageFor(62), std::string("property.html"));
     QCOMPARE(HelpPageFor(kHelpDefaultTopic), std::string("index.html"));
+  }
+
+  void aPlaceOffEveryScreenIsNeitherUsedNorSavedBack() {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case {
+      QRect saved;
+      bool kept;
+    } cases[] = {
+        {{50000, 40, 500, 300}, false},
+        {{-50000, -50000, 500, 300}, false},
+        {{screen.left() + 10, screen.top() - 200, 500, 300}, false},  // its top above the screen
+        {{screen.left() + 10, screen.top() + 20, 500, 300}, true},
+    };
+    for (const Case& c : cases) {
+      MainWindowGeometry& window = f->session.state.Window;
+      window = {c.saved.left(), c.saved.top(), c.saved.width(), c.saved.height()};
+      f->form = std::make_unique<TMainForm>(f->session, f->prompts, f->files, f->progress, f->help);
+      f->form->show();
+      QVERIFY(screen.intersects(f->form->geometry()));
+      f->form->close();
+      QCOMPARE(QRect(window.Left, window.Top, window.Width, window.Height) == c.saved, c.kept);
+      QVERIFY(screen.contains(QPoint(window.Left, window.Top)));
+    }
   }
 
   void closingSavesTheDataFileThenTheSettingsWithTheWindowsPlace() {

@@ -119,6 +119,33 @@ class PropertyFormTest : public QObject {
     QCOMPARE(Keys(form.get()).size(), 2);
   }
 
+  void whatTheDataFileCannotHoldIsRefusedAndNothingIsStored() {
+    Fixture f;
+    f.store.SetDword("HKCU\\Software\\Café", "v", 1);
+    int item = f.Add("x", {"HKCU\\Software\\A"}, "note");
+    auto form = f.Open({item});
+    Type(form.get(), "HKCU\\Software\\Café");
+    QCOMPARE(Keys(form.get()), QStringList{"HKCU\\Software\\A"});
+    QCOMPARE(f.prompts.shown.back().text, KeyPathTextProblem("HKCU\\Software\\Café"));
+    struct Case {
+      const char *edit, *text;
+    } cases[] = {{"NameEdit", "名前¥"}, {"CommentEdit", "two\nlines"}, {"CommentEdit", "〜"}};
+    for (const Case& c : cases) {
+      auto* edit = Find<QLineEdit>(form.get(), c.edit);
+      edit->setFocus();
+      edit->selectAll();
+      QTest::keyClicks(edit, "a");  // typed, so that the comment counts as edited
+      edit->setText(c.text);
+      const std::size_t before = f.prompts.shown.size();
+      Find<QPushButton>(form.get(), "OKBtn")->click();
+      QCOMPARE(f.prompts.shown.size(), before + 1);
+      QVERIFY(form->result() != QDialog::Accepted);
+      edit->setText("ok");
+    }
+    QCOMPARE(f.items.Items(item).Name, std::string("x"));
+    QCOMPARE(f.items.Items(item).Comment, std::string("note"));
+  }
+
   void severalItemsShareOnlyWhatTheyHaveInCommon() {
     Fixture f;
     int a = f.Add("a", {"HKCU\\Software\\A"}, "note", false);

@@ -129,6 +129,15 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   ok = Save(*lossBox, out + "export-losses.png") && ok;
   lossBox->close();
+  QMessageBox saveError(QMessageBox::Critical, "保存エラー",
+                        "ファイル '" + QString::fromStdString(session.state.DataFileName) +
+                            "' が保存できません。\nファイルへのアクセスが拒否されました",
+                        QMessageBox::Retry | QMessageBox::Cancel, &form);
+  ui::NameButtonsInJapanese(saveError);
+  saveError.show();
+  QApplication::processEvents();
+  ok = Save(saveError, out + "save-error.png") && ok;
+  saveError.close();
   ui::TAboutForm about(&form);
   about.show();
   QApplication::processEvents();

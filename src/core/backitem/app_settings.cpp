@@ -109,8 +109,12 @@ bool SaveAppSettings(ProgramState& state, PromptPort& prompts) {
     for (const SizeKey& key : kSizeKeys) ini.WriteInteger(kWindow, key.name, state.*key.field);
     ini.WriteBool(kSettings, "ConfirmDelete", state.ConfirmDelete);
     WriteOption(ini, kDefaultSettings, state.DefaultSettings);
-    if (ini.Flush() == 0) return true;
-    if (SaveErrorMessage(prompts, state.IniFileName) != PromptAnswer::Retry) return false;
+    int error = ini.Flush();
+    if (error == 0) return true;
+    if (SaveErrorMessage(prompts, state.IniFileName, SaveFailureReason(error, state.IniFileName)) !=
+        PromptAnswer::Retry) {
+      return false;
+    }
   }
 }
 

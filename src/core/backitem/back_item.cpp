@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/collation.h"
+#include "common/text_codec.h"
 
 namespace tarnwick {
 
@@ -20,14 +21,37 @@ bool HasLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+// The first character of the text that the data file, CP932 text, cannot
+// hold as it is (one CP932 lacks, or one whose bytes read back as another,
+// as U+00A5 does where they read as a backslash); empty when there is none.
+std::string FirstCharNotInCp932(std::string_view text) {
+  const std::u16string wide = Utf8ToUtf16(text);
+  for (std::size_t i = 0; i < wide.size();) {
+    std::size_t n = i + 1 < wide.size() && wide[i] >= 0xD800 && wide[i] < 0xDC00 ? 2 : 1;
+    std::u16string_view one(wide.data() + i, n);
+    if (!FitsCp932(one) || Cp932ToUtf16(Utf16ToCp932(one)) != one) return Utf16ToUtf8(one);
+    i += n;
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string CommentTextProblem(std::string_view comment) {
-  return HasLineBreakOrNul(comment) ? "コメントに改行を含めることはできません。" : "";
+  if (HasLineBreakOrNul(comment)) return "コメントに改行を含めることはできません。";
+  std::string c = FirstCharNotInCp932(comment);
+  return c.empty() ? "" : "コメントに Shift-JIS にない文字「" + c + "」を含めることはできません。";
 }
 
 std::string KeyPathTextProblem(std::string_view keyPath) {
-  return HasLineBreakOrNul(keyPath) ? "改行を含む名前のキーや値は登録できません。" : "";
+  if (HasLineBreakOrNul(keyPath)) return "改行を含む名前のキーや値は登録できません。";
+  std::string c = FirstCharNotInCp932(keyPath);
+  return c.empty() ? "" : "Shift-JIS にない文字「" + c + "」を含む名前のキーや値は登録できません。";
+}
+
+std::string ItemNameTextProblem(std::string_view name) {
+  std::string c = FirstCharNotInCp932(name);
+  return c.empty() ? "" : "名前に Shift-JIS にない文字「" + c + "」を含めることはできません。";
 }
 
 const char* NoDeleteText(bool noDelete) {

@@ -24,11 +24,13 @@ struct TBackItem {
   bool HasKey(std::string_view keyPath, int exceptIndex) const;
 };
 
-// Why a comment or key path cannot be stored in the data file, whose lines
-// cannot hold a line break or a NUL; empty when it can. Checked where items
-// are edited, before anything is stored.
+// Why a comment, key path or item name cannot be stored in the data file,
+// CP932 text whose lines cannot hold a line break or a NUL (item names escape
+// those); empty when it can. Checked where items are edited, before anything
+// is stored: a character CP932 lacks would come back as '?'.
 std::string CommentTextProblem(std::string_view comment);
 std::string KeyPathTextProblem(std::string_view keyPath);
+std::string ItemNameTextProblem(std::string_view name);
 
 // The texts of the auto-delete column.
 const char* NoDeleteText(bool noDelete);

@@ -189,6 +189,7 @@ bool SaveDataFile(DataFileContext& context) {
   // A refused 1.xx backup stays as it is: nothing is ever written into it.
   if (IsDataFile1xxBackup(state.DataFileName)) return true;
   for (;;) {
+    std::string reason;
     try {
       IniFile ini = IniFile::Load(state.DataFileName);
       ini.WriteString(kTarnwick, "Version", kDataFileVersion);
@@ -201,12 +202,14 @@ bool SaveDataFile(DataFileContext& context) {
         ini.WriteString(kBackupItems, ItemNameKey(item.Name), JoinCommaText(fields));
       }
       WriteOption(ini, kSettings, state.Settings);
-      ReplaceOrThrow(state.DataFileName, ini.Serialize());
-      return true;
-    } catch (const std::exception&) {
-      if (SaveErrorMessage(context.prompts, state.DataFileName) != PromptAnswer::Retry) {
-        return false;
-      }
+      int error = platform::ReplaceFileContents(state.DataFileName, ini.Serialize());
+      if (error == 0) return true;
+      reason = SaveFailureReason(error, state.DataFileName);
+    } catch (const std::exception& e) {
+      reason = e.what();  // the file there could not be read
+    }
+    if (SaveErrorMessage(context.prompts, state.DataFileName, reason) != PromptAnswer::Retry) {
+      return false;
     }
   }
 }

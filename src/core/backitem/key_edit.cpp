@@ -39,6 +39,11 @@ bool IsBelow(std::string_view entry, std::string_view key) {
 KeyEditPlan PlanKeyEdit(RegistryStore& store, const TBackItem& item, std::string_view typed,
                         int exceptIndex) {
   KeyEditPlan plan;
+  plan.problem = KeyPathTextProblem(typed);
+  if (!plan.problem.empty()) {
+    plan.result = KeyEditPlan::Result::Unstorable;
+    return plan;
+  }
   plan.path = NormalizeKeyPath(typed);
   if (plan.path.empty() || !KeyPathExists(store, plan.path)) return plan;
   // The path itself, then each ancestor: HKCU\A\B|V, HKCU\A\B, HKCU\A, HKCU.

@@ -21,8 +21,10 @@ struct KeyEditPlan {
     Ready,         // path may be added (or replace the entry)
     Missing,       // the key or value does not exist or cannot be opened
     AncestorHeld,  // the item holds the path or one of its ancestors
+    Unstorable,    // the data file cannot hold the path: problem says why
   };
   Result result = Result::Missing;
+  std::string problem;
   std::string path;              // normalised: short root name
   std::vector<int> descendants;  // entries below path that adding it removes
 };

@@ -103,6 +103,10 @@ class OutputFile {
   int Sync();                   // 0 or errno: the contents are on the disk
   int Truncate(uint64_t size);  // 0 or errno
   int Close();                  // 0 or errno; closed even when it fails
+  // Where the open file's name is now, which differs from the name it was
+  // opened under when its folder was moved meanwhile; empty when the file
+  // has lost its name or the system cannot say.
+  std::string CurrentPath() const;
 
  private:
   std::intptr_t handle_ = -1;

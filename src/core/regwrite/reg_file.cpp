@@ -23,6 +23,15 @@ bool IsSpecial(const platform::FileStatus& status) {
   throw EInOutError(5, text);
 }
 
+bool FolderMissing(const std::string& target) {
+  std::string folder = ExtractFilePath(target);
+  return !folder.empty() && platform::StatusOf(folder).kind != platform::FileKind::Folder;
+}
+
+EInOutError FolderMissingError(const std::string& target) {
+  return EInOutError(3, "書き出し先のフォルダーがありません: " + ExtractFilePath(target));
+}
+
 // The file that f names, checked before anything is written: a link is
 // followed to its file; f, its backup, rotation and temporary names must be
 // regular files where they exist, and none may be a protected file.
@@ -44,10 +53,7 @@ std::string ResolveTarget(const std::string& f, const std::vector<std::string>& 
       }
     }
   }
-  std::string folder = ExtractFilePath(target);
-  if (!folder.empty() && platform::StatusOf(folder).kind != platform::FileKind::Folder) {
-    throw EInOutError(3, "書き出し先のフォルダーがありません: " + folder);
-  }
+  if (FolderMissing(target)) throw FolderMissingError(target);
   return target;
 }
 
@@ -63,7 +69,22 @@ void RegOutputFile::Open(const std::string& path, platform::OutputFile::Mode mod
   used_ = 0;
   fileBytes_ = syncedBytes_ = markBytes_ = 0;
   markWritten_ = false;
+  lastPlace_.clear();
   if (int error = file_.Open(path, mode)) throw MakeInOutError(error);
+}
+
+void RegOutputFile::CloseFile() {
+  if (file_.IsOpen()) lastPlace_ = file_.CurrentPath();
+  file_.Close();
+}
+
+// Removes the temporary file, also where it went when its folder was moved.
+void RegOutputFile::RemoveTemporary(const std::string& temporary) {
+  platform::RemoveFile(temporary);
+  if (!lastPlace_.empty() && lastPlace_ != temporary &&
+      ExtractFileName(lastPlace_) == ExtractFileName(temporary)) {
+    platform::RemoveFile(lastPlace_);
+  }
 }
 
 void RegOutputFile::OpenRegFile(const std::string& path) {
@@ -145,18 +166,19 @@ void RegOutputFile::CloseRegFile() {
   try {
     Flush();
   } catch (const EInOutError&) {
-    file_.Close();
+    CloseFile();
     throw;
   }
   int error = file_.Sync();
+  if (file_.IsOpen()) lastPlace_ = file_.CurrentPath();
   if (int closeError = file_.Close(); error == 0) error = closeError;
   if (error != 0) throw MakeInOutError(error);
 }
 
 void RegOutputFile::Abandon(const std::string& temporary) {
-  file_.Close();
+  CloseFile();
   used_ = 0;
-  platform::RemoveFile(temporary);
+  RemoveTemporary(temporary);
 }
 
 // After writeKeys failed: cuts the file back to the last mark and closes it.
@@ -178,6 +200,18 @@ bool RegOutputFile::KeepComplete() {
 void RegOutputFile::WriteRegFile(const std::string& f, const std::function<void()>& writeKeys) {
   regFileWritten_ = false;
   const std::string target = ResolveTarget(f, protected_);
+  try {
+    WriteTemporaryAndPlace(target, writeKeys);
+  } catch (const EInOutError& e) {
+    // A folder removed or moved meanwhile fails a step as a missing name;
+    // the folder is what the user has to know about.
+    if (e.Code() == 3 && FolderMissing(target)) throw FolderMissingError(target);
+    throw;
+  }
+}
+
+void RegOutputFile::WriteTemporaryAndPlace(const std::string& target,
+                                           const std::function<void()>& writeKeys) {
   const std::string temporary = TemporaryName(target);
   platform::RemoveFile(temporary);  // a killed run's
   Open(temporary, platform::OutputFile::Mode::CreateNew);
@@ -212,7 +246,7 @@ void RegOutputFile::Place(const std::string& target, const std::string& temporar
   const std::string backup = BackupName(target), rotation = RotationName(target);
   if (createBackup_) platform::RemoveFile(rotation);  // a killed run's
   if (!regFileWritten_) {
-    platform::RemoveFile(temporary);
+    RemoveTemporary(temporary);
     return;
   }
   platform::CopyPermissions(target, temporary);
@@ -228,7 +262,7 @@ void RegOutputFile::Place(const std::string& target, const std::string& temporar
       if (error != 0 && error != EEXIST) error = platform::RenameNoReplace(target, backup);
       if (error != 0) {
         if (rotated) platform::RenameNoReplace(rotation, backup);
-        platform::RemoveFile(temporary);
+        RemoveTemporary(temporary);
         throw EInOutError(MakeInOutError(error).Code(),
                           "バックアップ ファイルを作れないので、書き出しを中止しました: " + backup +
                               " (" + MakeInOutError(error).what() + ")");
@@ -242,7 +276,7 @@ void RegOutputFile::Place(const std::string& target, const std::string& temporar
       platform::RenameNoReplace(backup, target);
     }
     if (rotated) platform::RenameNoReplace(rotation, backup);
-    platform::RemoveFile(temporary);
+    RemoveTemporary(temporary);
     throw MakeInOutError(error);
   }
   if (rotated) platform::RemoveFile(rotation);

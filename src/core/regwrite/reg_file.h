@@ -55,6 +55,8 @@ class RegOutputFile {
   //  - writeKeys throws: the file keeps what was complete at the last mark
   //    (placed as above when that holds a key), and the error goes on.
   // Leftovers of a killed run (the temporary and rotation files) are removed.
+  // A folder removed or moved meanwhile is reported as missing, and the
+  // temporary file never stays behind, not even in the moved folder.
   void WriteRegFile(const std::string& f, const std::function<void()>& writeKeys);
 
   // What a failed write keeps: the bytes so far, with RegFileWritten.
@@ -74,6 +76,9 @@ class RegOutputFile {
 
  private:
   void Open(const std::string& path, platform::OutputFile::Mode mode);
+  void CloseFile();
+  void RemoveTemporary(const std::string& temporary);
+  void WriteTemporaryAndPlace(const std::string& target, const std::function<void()>& writeKeys);
   void Append(const char* bytes, std::size_t n);
   void Flush();
   void Abandon(const std::string& temporary);
@@ -93,7 +98,8 @@ class RegOutputFile {
   bool markWritten_ = false;  // and its RegFileWritten
   std::size_t used_ = 0;
   std::unique_ptr<char[]> buffer_;
-  std::string encoded_;  // the current line in the file's encoding
+  std::string encoded_;    // the current line in the file's encoding
+  std::string lastPlace_;  // where the file was when it was closed
 };
 
 }  // namespace tarnwick

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "platform/files.h"
 
@@ -207,6 +208,28 @@ int OutputFile::Sync() {
 
 int OutputFile::Truncate(uint64_t size) {
   return ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) == 0 ? 0 : errno;
+}
+
+std::string OutputFile::CurrentPath() const {
+#ifdef __linux__
+  if (handle_ < 0) return {};
+  const int fd = static_cast<int>(handle_);
+  std::string link = "/proc/self/fd/" + std::to_string(fd);
+  char buffer[4096];
+  ssize_t n = readlink(link.c_str(), buffer, sizeof buffer);
+  if (n <= 0 || static_cast<std::size_t>(n) == sizeof buffer) return {};
+  std::string path(buffer, static_cast<std::size_t>(n));
+  // A removed file reads as "NAME (deleted)", and another file may hold the
+  // name by now: only a name that still reaches this file counts.
+  struct stat byHandle, byName;
+  if (fstat(fd, &byHandle) != 0 || lstat(path.c_str(), &byName) != 0 ||
+      byHandle.st_dev != byName.st_dev || byHandle.st_ino != byName.st_ino) {
+    return {};
+  }
+  return path;
+#else
+  return {};
+#endif
 }
 
 int OutputFile::Close() {

@@ -272,6 +272,12 @@ int OutputFile::Truncate(uint64_t size) {
   return SetEndOfFile(ToHandle(handle_)) ? 0 : LastErrno();
 }
 
+std::string OutputFile::CurrentPath() const {
+  // The file is open without FILE_SHARE_DELETE, so its folder cannot be
+  // moved or removed meanwhile: the name it was opened under still holds.
+  return {};
+}
+
 int OutputFile::Close() {
   if (handle_ == -1) return 0;
   bool closed = CloseHandle(ToHandle(handle_));
