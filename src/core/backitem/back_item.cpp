@@ -22,14 +22,13 @@ bool HasLineBreakOrNul(std::string_view text) {
 }
 
 // The first character of the text that the data file, CP932 text, cannot
-// hold as it is (one CP932 lacks, or one whose bytes read back as another,
-// as U+00A5 does where they read as a backslash); empty when there is none.
+// hold as it is; empty when there is none.
 std::string FirstCharNotInCp932(std::string_view text) {
   const std::u16string wide = Utf8ToUtf16(text);
   for (std::size_t i = 0; i < wide.size();) {
     std::size_t n = i + 1 < wide.size() && wide[i] >= 0xD800 && wide[i] < 0xDC00 ? 2 : 1;
     std::u16string_view one(wide.data() + i, n);
-    if (!FitsCp932(one) || Cp932ToUtf16(Utf16ToCp932(one)) != one) return Utf16ToUtf8(one);
+    if (!FitsCp932(one)) return Utf16ToUtf8(one);
     i += n;
   }
   return "";
