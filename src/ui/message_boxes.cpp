@@ -34,15 +34,16 @@ QMessageBox::StandardButton Ask(const std::string& text, const std::string& capt
 
 }  // namespace
 
+// With the access keys Windows' own boxes give: Alt+Y, Alt+N, Alt+R.
 void NameButtonsInJapanese(QMessageBox& box) {
   static const struct {
     QMessageBox::StandardButton button;
     const char* text;
   } kNames[] = {{QMessageBox::Ok, "OK"},
                 {QMessageBox::Cancel, "キャンセル"},
-                {QMessageBox::Retry, "再試行"},
-                {QMessageBox::Yes, "はい"},
-                {QMessageBox::No, "いいえ"}};
+                {QMessageBox::Retry, "再試行(&R)"},
+                {QMessageBox::Yes, "はい(&Y)"},
+                {QMessageBox::No, "いいえ(&N)"}};
   for (const auto& name : kNames) {
     if (QAbstractButton* button = box.button(name.button)) button->setText(name.text);
   }

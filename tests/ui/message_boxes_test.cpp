@@ -27,8 +27,8 @@ class MessageBoxesTest : public QObject {
       QString click;
       PromptAnswer answer;
     } cases[] = {
-        {retryCancel, {"キャンセル", "再試行"}, "再試行", PromptAnswer::Retry},
-        {yesNo, {"いいえ", "はい"}, "はい", PromptAnswer::Yes},
+        {retryCancel, {"キャンセル", "再試行(&R)"}, "再試行(&R)", PromptAnswer::Retry},
+        {yesNo, {"いいえ(&N)", "はい(&Y)"}, "はい(&Y)", PromptAnswer::Yes},
         {message, {"OK"}, "OK", PromptAnswer::Yes},
     };
     MessageBoxes boxes;
