@@ -41,4 +41,9 @@ bool LooksLikeUtf8(std::string_view bytes);
 std::string Utf16ToLeBytes(std::u16string_view utf16);
 std::u16string LeBytesToUtf16(std::string_view bytes);  // an odd last byte is dropped
 
+// Text as a report or a terminal shows it: CR, LF and NUL as \r, \n and \0,
+// other control characters as \xNN or \u00NN, so that a hostile name can
+// neither break the report's lines nor drive a terminal.
+std::string ShownName(std::string_view name);
+
 }  // namespace tarnwick

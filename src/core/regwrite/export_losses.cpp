@@ -1,5 +1,7 @@
 #include "regwrite/export_losses.h"
 
+#include "common/text_codec.h"
+
 namespace tarnwick {
 namespace {
 
@@ -14,33 +16,6 @@ std::string Reason(const ExportLoss& loss) {
 }
 
 }  // namespace
-
-std::string ShownName(std::string_view name) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string shown;
-  shown.reserve(name.size());
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    const auto c = static_cast<unsigned char>(name[i]);
-    // C1 controls are U+0080 to U+009F: 0xC2 0x80 to 0xC2 0x9F in UTF-8.
-    const bool c1 = c == 0xC2 && i + 1 < name.size() &&
-                    (static_cast<unsigned char>(name[i + 1]) & 0xE0) == 0x80;
-    if (c == '\r') {
-      shown += "\\r";
-    } else if (c == '\n') {
-      shown += "\\n";
-    } else if (c == '\0') {
-      shown += "\\0";
-    } else if (c < 0x20 || c == 0x7F || c1) {
-      const unsigned code = c1 ? static_cast<unsigned char>(name[++i]) : c;
-      shown += c1 ? "\\u00" : "\\x";
-      shown += kDigits[code >> 4];
-      shown += kDigits[code & 0xF];
-    } else {
-      shown += static_cast<char>(c);
-    }
-  }
-  return shown;
-}
 
 void ExportLosses::Add(ExportLoss loss) {
   ++counts_[static_cast<std::size_t>(loss.kind)];

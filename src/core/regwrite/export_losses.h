@@ -45,9 +45,6 @@ class ExportLosses {
   std::size_t total_ = 0;
 };
 
-// A name as a report shows it: control characters escaped, so that a hostile
-// name can neither break the report's lines nor drive a terminal.
-std::string ShownName(std::string_view name);
 // One line per listed loss, then how many more there are.
 std::vector<std::string> ExportLossLines(const ExportLosses& losses);
 // The whole report as the window shows it: what each kind means, then the lines.
