@@ -14,6 +14,7 @@
 #include "backitem/program_state.h"
 #include "common/path_utils.h"
 #include "console/batch_main.h"
+#include "console/compare_main.h"
 #include "console/exit_status.h"
 #include "platform/system.h"
 #ifdef TARNWICK_WINDOW
@@ -58,21 +59,23 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments = Arguments(argc, argv);
   const bool help = arguments.size() == 1 && arguments[0] == "--help";
   const bool version = arguments.size() == 1 && arguments[0] == "--version";
+  const bool compare = !arguments.empty() && arguments[0] == "--compare";
   StartupInput input{platform::RunningProgramPath(argc > 0 ? argv[0] : nullptr), arguments,
                      app::DefaultRegistrySource(), app::WorkingDir(), app::ConfigDir()};
   // A look at the options only; start-up parses them again with the real folder.
   ProgramState scratch;
   CommandLineOptions options;
-  bool valid =
-      help || version || ParseCommandLine(arguments, std::string(1, kPathDelim), scratch, options);
+  bool valid = help || version || compare ||
+               ParseCommandLine(arguments, std::string(1, kPathDelim), scratch, options);
 #if defined(_WIN32) && defined(TARNWICK_WINDOW)
   // Only what prints takes the caller's console: a window attached to it
   // would end with the console's Ctrl+C.
-  const bool printing = help || version || !valid || options.BatchExport;
+  const bool printing = help || version || compare || !valid || options.BatchExport;
   const bool hasStandardError = printing && app::UseCallersConsole();
 #endif
   if (help) return console::PrintUsage();
   if (version) return console::PrintVersion();
+  if (compare) return console::RunCompare(input, app::RegistrySourceOpener);
   // -u is a name, no path, so this look is enough to pass it to the source.
   const RegistrySourceFactory openSource =
       app::RegistrySourceOpener(options.UserProfile.value_or(""));

@@ -15,6 +15,7 @@ inline constexpr int kExitRegistrySource = 5;
 inline constexpr int kExitAlreadyRunning = 6;
 inline constexpr int kExitNoWindow = 7;     // the window was wanted, but there is no display
 inline constexpr int kExitIncomplete = 8;   // exported, but the backup does not hold everything
+inline constexpr int kExitWouldChange = 9;  // --compare: the import would change the registry
 inline constexpr int kExitCancelled = 130;  // as a shell reports SIGINT
 
 int ExitStatusFor(StartupOutcome outcome);

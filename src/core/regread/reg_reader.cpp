@@ -1,6 +1,5 @@
 #include "regread/reg_reader.h"
 
-#include <cerrno>
 #include <utility>
 
 #include "common/input_file.h"
@@ -419,7 +418,8 @@ RegImport ReadRegText(std::string_view bytes, const std::string& fileName) {
 
 RegImport ReadRegFile(const std::string& path) {
   std::string bytes;
-  if (!ReadInputFile(path, bytes, kMaxRegReadSize)) throw MakeInOutError(ENOENT);
+  if (!ReadInputFile(path, bytes, kMaxRegReadSize))
+    throw ERegReadError(path + ": ファイルがありません");
   return ReadRegText(bytes, path);
 }
 

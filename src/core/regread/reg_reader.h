@@ -57,7 +57,8 @@ struct RegImport {
 // ERegReadError for a file an importer would not read at all.
 RegImport ReadRegText(std::string_view bytes, const std::string& fileName);
 // Reads a REG file from disk: a regular file of at most kMaxRegReadSize bytes.
-// Throws EInOutError when it cannot be read, ERegReadError as above.
+// Throws ERegReadError when there is no such file or as above, EInOutError
+// when it cannot be read.
 RegImport ReadRegFile(const std::string& path);
 
 // "<file> の <line> 行目: <text>", as messages and reports show a problem.
