@@ -47,6 +47,16 @@ void ExportLosses::Add(ExportLoss loss) {
   if (total_++ < kListed) listed_.push_back(std::move(loss));
 }
 
+bool ExportLosses::Amend(const ExportLoss& loss) {
+  for (ExportLoss& listed : listed_) {
+    if (listed.kind == loss.kind && listed.key == loss.key && listed.value == loss.value) {
+      listed.reason = loss.reason;
+      return true;
+    }
+  }
+  return false;
+}
+
 std::vector<std::string> ExportLossLines(const ExportLosses& losses) {
   std::vector<std::string> lines;
   for (const ExportLoss& loss : losses.Listed()) {
