@@ -16,21 +16,17 @@ namespace {
 class ReadOnlyStore : public MemoryStore {
  public:
   bool ReadOnly() const override { return true; }
-  std::vector<std::string> SourceNotes() const override { return notes; }
-  std::vector<std::string> notes;
 };
 
 class NotingPorts : public StartupPorts {
  public:
   std::vector<std::string> notes;
-  std::vector<std::string> sourceNotes;
   ScriptedPrompts prompts;
 
   bool AcquireInstanceLock() override { return true; }
   std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string&) override {
     auto store = std::make_unique<ReadOnlyStore>();
     store->AddKey("HKCU\\Software\\Wendlor");
-    store->notes = sourceNotes;
     return store;
   }
   PromptPort& Prompts() override { return prompts; }
@@ -50,20 +46,6 @@ TEST(ReadOnlySourceStartupTest, SkipsTheUpdateCheckerWithANote) {
   EXPECT_TRUE(ports.prompts.shown.empty());
   TRegistry registry(*session.store);
   EXPECT_FALSE(registry.KeyExists(std::string("Software\\Wendlor\\") + kMakerKey));
-}
-
-TEST(ReadOnlySourceStartupTest, WhatTheSourceMayLackIsAWarningOnce) {
-  TempDir dir;
-  NotingPorts ports;
-  ports.sourceNotes = {"log one", "log two"};
-  Session session;
-  StartupInput input{dir.File("tarnwick"), {"-r/mnt/windows"}, "", "", ""};
-  ASSERT_EQ(StartProgram(session, input, ports), StartupOutcome::Started);
-  ASSERT_EQ(ports.prompts.shown.size(), 2u);
-  for (std::size_t i = 0; i < 2; ++i) {
-    EXPECT_EQ(ports.prompts.shown[i].text, ports.sourceNotes[i]);
-    EXPECT_EQ(ports.prompts.shown[i].icon, PromptIcon::Warning);
-  }
 }
 
 }  // namespace

@@ -237,21 +237,6 @@ TEST_F(HiveStoreTest, AProfileOutsideTheInstallationLeavesOutOnlyItsKeys) {
   }
 }
 
-TEST_F(HiveStoreTest, ACopyOfConfigIsReadWithoutProfiles) {
-  windows.Software().Values("Fixture", {Str("Who", u"machine")});
-  windows.User(kTaro, "taro");
-  windows.Write();
-  for (const char* source : {"Windows/System32", "Windows/System32/config"}) {
-    SCOPED_TRACE(source);
-    HiveStore store(dir.File(source), "");
-    EXPECT_EQ(Text(store, kHKeyLocalMachine, "SOFTWARE\\Fixture", "Who"), "machine");
-    EXPECT_EQ(CurrentUserProblems(store),
-              (std::vector<StoreProblem>{
-                  {"HKEY_CURRENT_USER\\Software", std::nullopt,
-                   "config フォルダーだけなので、ユーザー プロファイルがありません"}}));
-  }
-}
-
 struct NoteCase {
   const char* label;
   const char* log;  // a file beside SOFTWARE; none when null

@@ -174,18 +174,21 @@ TEST_F(HiveDamageTest, ADamagedUserHiveLeavesOutOnlyTheUsersKeys) {
                                                   "\"Machine\"=dword:00000007\n\n"));
 }
 
+// The folder that holds config, or config itself.
 TEST_F(HiveDamageTest, ACopyOfConfigServesTheMachinesKeysAndHasNoUser) {
   WriteData("機械=HKLM\\SOFTWARE\\Fixture,,0\nクラス=HKCR\\.txt,,0\n", "RegEditVer=4\n");
   WriteInstallation();
-  std::filesystem::rename(Path("windows/Windows/System32/config"), Path("config"));
-  prefix = Path("config");
-  Outcome outcome = RunBatch();
-  EXPECT_EQ(outcome.exitCode, 8) << outcome;
-  EXPECT_EQ(outcome.err,
-            kHead + prefix + "\n" + kLosses +
-                Line("HKEY_CLASSES_ROOT\\.txt",
-                     "config フォルダーだけなので、ユーザー プロファイルがありません"));
-  EXPECT_NE(Read("items.reg").find("\"Machine\"=dword:00000007"), std::string::npos);
+  for (const char* source : {"windows/Windows/System32", "windows/Windows/System32/config"}) {
+    SCOPED_TRACE(source);
+    prefix = Path(source);
+    Outcome outcome = RunBatch();
+    EXPECT_EQ(outcome.exitCode, 8) << outcome;
+    EXPECT_EQ(outcome.err,
+              kHead + prefix + "\n" + kLosses +
+                  Line("HKEY_CLASSES_ROOT\\.txt",
+                       "config フォルダーだけなので、ユーザー プロファイルがありません"));
+    EXPECT_NE(Read("items.reg").find("\"Machine\"=dword:00000007"), std::string::npos);
+  }
 }
 
 TEST_F(HiveDamageTest, AMachineHiveThatIsNoRegularFileStopsTheRunByName) {

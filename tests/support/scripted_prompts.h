@@ -14,13 +14,12 @@ class ScriptedPrompts : public PromptPort {
   struct Shown {
     std::string text;
     std::string caption;
-    PromptIcon icon = PromptIcon::Question;  // a message's; a question's is not kept
   };
   std::vector<Shown> shown;          // every box, in order
   std::deque<PromptAnswer> answers;  // for questions; Cancel / No when empty
 
-  void ShowMessage(const std::string& text, const std::string& caption, PromptIcon icon) override {
-    shown.push_back({text, caption, icon});
+  void ShowMessage(const std::string& text, const std::string& caption, PromptIcon) override {
+    shown.push_back({text, caption});
   }
   PromptAnswer AskRetryCancel(const std::string& text, const std::string& caption) override {
     shown.push_back({text, caption});

@@ -9,8 +9,9 @@ std::string Where(const ExportLoss& loss) {
          (loss.value->empty() ? "(既定)" : "'" + ShownName(*loss.value) + "'");
 }
 
+// A reason may quote what a store read (a path from a hive): it is shown as a name is.
 std::string Reason(const ExportLoss& loss) {
-  return loss.reason.empty() ? std::string() : " (" + loss.reason + ")";
+  return loss.reason.empty() ? std::string() : " (" + ShownName(loss.reason) + ")";
 }
 
 }  // namespace

@@ -124,7 +124,7 @@ std::vector<HiveProfile> FindProfiles(const HiveNamespace& registry, HiveRef sof
     std::string shown = Utf16ToUtf8(image.substr(0, image.find(u'\0')));
     auto missing = [&](const char* why) {
       profiles.push_back({entry.name, "", "", "",
-                          "ユーザー プロファイル " + shown + " を読めません (" + why + ")"});
+                          "ユーザー プロファイル " + shown + " を読めません (" + why + ")", ""});
     };
     std::string folder = ProfileFolder(image, installation);
     if (folder.empty()) {
@@ -141,9 +141,14 @@ std::vector<HiveProfile> FindProfiles(const HiveNamespace& registry, HiveRef sof
       continue;
     }
     std::string classes = ClassesHive(folder);
-    if (!classes.empty() && !Inside(realRoot, classes)) classes.clear();
+    std::string classesMissing;
+    if (!classes.empty() && !Inside(realRoot, classes)) {
+      classesMissing = "ユーザー プロファイル " + shown + " の UsrClass.dat を読めません (" +
+                       "インストール フォルダーの外を指すシンボリック リンクです)";
+      classes.clear();
+    }
     std::string name = folder.substr(folder.rfind('/') + 1);
-    profiles.push_back({entry.name, name, userHive, classes, ""});
+    profiles.push_back({entry.name, name, userHive, classes, "", classesMissing});
   }
   return profiles;
 }

@@ -16,10 +16,11 @@ namespace tarnwick {
 
 struct HiveProfile {
   std::string sid;
-  std::string folderName;   // the profile folder's name as on disk: what -u names
-  std::string userHive;     // NTUSER.DAT; empty when the profile cannot be read
-  std::string classesHive;  // UsrClass.dat; empty when there is none
-  std::string missing;      // without NTUSER.DAT: why, naming the profile
+  std::string folderName;      // the profile folder's name as on disk: what -u names
+  std::string userHive;        // NTUSER.DAT; empty when the profile cannot be read
+  std::string classesHive;     // UsrClass.dat; empty when there is none
+  std::string missing;         // without NTUSER.DAT: why, naming the profile
+  std::string classesMissing;  // UsrClass.dat is there but not to be read: why
 };
 
 // The profiles of the list, in its order; those whose NTUSER.DAT is not

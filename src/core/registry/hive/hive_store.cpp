@@ -189,6 +189,7 @@ std::unique_ptr<HiveStore::State> HiveStore::State::Load(const std::string& fold
     registry.Mount(HiveNamespace::kUsers, sid, *file);
     std::optional<HiveRef> userClasses;
     std::optional<uint32_t> classesFile;
+    why = profile.classesMissing;
     if (!profile.classesHive.empty()) classesFile = openUserHive(profile.classesHive, why);
     if (classesFile) {
       registry.Mount(HiveNamespace::kUsers, classesName, *classesFile);
@@ -198,7 +199,7 @@ std::unique_ptr<HiveStore::State> HiveStore::State::Load(const std::string& fold
       if (registry.Walk(registry.RootOf(*file), path, softwareKey)) {
         registry.Link(softwareKey, u"Classes", *userClasses);
       }
-    } else if (!profile.classesHive.empty()) {
+    } else if (!why.empty()) {
       state->usersMissing[FoldUpperName(classesName)] = why;
       if (&profile == chosen) state->userClassesMissing = why;
     }
