@@ -56,8 +56,9 @@ class HiveDamageTest : public E2eTest {
   void WriteInstallation() {
     installation.Software().Values("Fixture", {{"Machine", kRegDword, test::Dword(7)}});
     installation.User(kTaro, "taro")
-        .Values(kEditor,
-                {{"値", kRegDword, test::Dword(1)}, {"Big", kRegBinary, std::string(40000, 'b')}})
+        .Values(kEditor, {{"値", kRegDword, test::Dword(1)},
+                          {"Font", kRegSz, test::Sz(u"Meiryo")},
+                          {"Big", kRegBinary, std::string(40000, 'b')}})
         .Values(kEditor + "\\日本", {{"v", kRegDword, test::Dword(1)}})
         .Values(kEditor + "\\Tabs", {{"Width", kRegDword, test::Dword(4)}})
         .Key(kEditor + "\\Tabs\\Inner")
@@ -70,7 +71,7 @@ class HiveDamageTest : public E2eTest {
   test::TestInstallation installation{Path("windows")};
 };
 
-enum class Damage { KeyName, ValueName, Parent, Loop, CaseOnly, SameName, ShortData };
+enum class Damage { KeyName, ValueName, Parent, Loop, CaseOnly, SameName, ShortData, LongData };
 
 struct DamageCase {
   const char* label;
@@ -102,6 +103,9 @@ void Apply(Damage damage, const std::string& file) {
       break;
     case Damage::SameName:
       test::PatchFile(file, test::KeyRecord(file, kEditor + "\\SUX") + 0x50, "sub");
+      break;
+    case Damage::LongData:  // more than its cell holds
+      Patch32(file, test::ValueRecord(file, kEditor, "Font") + 8, 0x1000);
       break;
     case Damage::ShortData: {  // the last of three segments is not counted
       std::size_t data = Read32(file, test::ValueRecord(file, kEditor, "Big") + 0xC);
@@ -141,6 +145,10 @@ TEST_F(HiveDamageTest, DamageInsideAHiveIsReportedAndNeverWrittenInPart) {
             "ハイブが壊れています: データが記録より短くなっています (40000 バイトのうち 32688 "
             "バイト。書き出していません)"),
        "\"値\"", "\"Big\""},
+      {"data longer than its cell", Damage::LongData,
+       Line(kKey + " の値 'Font'",
+            "ハイブが壊れています: データの記録が正しくありません (書き出していません)"),
+       "\"値\"", "Meiryo"},
   };
   for (const DamageCase& c : cases) {
     SCOPED_TRACE(c.label);

@@ -160,10 +160,17 @@ bool HiveFile::Values(HiveNode node, std::vector<HiveEntry>& entries, std::strin
 bool HiveFile::ReadValue(HiveValue value, RegValue& result, std::string* problem) const {
   hive_type type = hive_t_none;
   std::size_t length = 0;
+  errno = 0;
   Malloced<char> data(hivex_value_value(hive_, value, &type, &length));
   if (!data) {
+    // hivex refuses data whose record points at no cell, or at one too small.
+    const bool damaged = errno == EINVAL || errno == EFAULT || errno == ENOTSUP;
+    if (damaged && problem) {
+      *problem = kHiveDamaged + std::string("データの記録が正しくありません (書き出していません)");
+    }
     // Nothing to read is not a failure, whatever malloc(0) gave.
-    if (length != 0 || hivex_value_type(hive_, value, &type, &length) != 0 || length != 0) {
+    if (damaged || length != 0 || hivex_value_type(hive_, value, &type, &length) != 0 ||
+        length != 0) {
       return false;
     }
   }
