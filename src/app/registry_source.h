@@ -11,8 +11,9 @@
 
 namespace tarnwick::app {
 
-// A folder that holds Windows/System32/config/SOFTWARE (or is that Windows
-// folder) is read as a Windows installation, any other as a Wine prefix.
+// A folder that holds SOFTWARE in Windows/System32/config, System32/config,
+// config or itself (a Windows installation, its Windows folder, or a copy of
+// config) is read as a Windows installation, any other as a Wine prefix.
 // user is -u's profile name, empty without -u; only an installation has
 // profiles to choose from. Throws ERegistrySourceError, naming the path,
 // when the source cannot be used.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -171,11 +172,121 @@ TEST_F(HiveStoreTest, CurrentUserIsTheProfileAskedForOrTheOnlyOne) {
   }
 }
 
-TEST_F(HiveStoreTest, OnlySystemProfilesIsAnError) {
+std::vector<StoreProblem> CurrentUserProblems(HiveStore& store) {
+  EXPECT_EQ(store.OpenKey(kHKeyCurrentUser, "Software", kKeyRead), nullptr);
+  return store.TakeProblems();
+}
+
+TEST_F(HiveStoreTest, WithoutAPersonsProfileHkcuKeysAreReportedMissing) {
   windows.User("S-1-5-18", "Windows/System32/config/systemprofile",
                "%SystemRoot%\\System32\\config\\systemprofile");
   windows.Write();
-  EXPECT_EQ(ErrorOf(dir.Path()), "ユーザー プロファイルが見つかりません: " + dir.Path());
+  HiveStore store(dir.Path(), "");
+  EXPECT_EQ(CurrentUserProblems(store),
+            (std::vector<StoreProblem>{{"HKEY_CURRENT_USER\\Software", std::nullopt,
+                                        "ユーザー プロファイルがありません"}}));
+  EXPECT_TRUE(store.TakeProblems().empty());
+}
+
+struct ProfileCase {
+  const char* label;
+  const char* systemRoot;  // SOFTWARE's SystemRoot; none when null
+  const char* imagePath;
+  bool linkedOutside;  // the profile folder is a symbolic link to a folder elsewhere
+  std::string why;     // empty: the profile is read
+};
+
+TEST_F(HiveStoreTest, AProfileOutsideTheInstallationLeavesOutOnlyItsKeys) {
+  const ProfileCase cases[] = {
+      {"another drive", nullptr, "D:\\Users\\taro", false,
+       "インストール フォルダーの中にありません"},
+      {"Windows' own drive", "E:\\Windows", "e:\\Users\\taro", false, ""},
+      {"not Windows' drive", "E:\\Windows", "C:\\Users\\taro", false,
+       "インストール フォルダーの中にありません"},
+      {"a link leading out", nullptr, "C:\\Users\\taro", true,
+       "インストール フォルダーの外を指すシンボリック リンクです"},
+  };
+  for (const ProfileCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir root, outside;
+    TestInstallation installation{root.Path()};
+    if (c.systemRoot) {
+      installation.Software().Values("Microsoft\\Windows NT\\CurrentVersion",
+                                     {Str("SystemRoot", Utf8ToUtf16(c.systemRoot))});
+    }
+    installation.User(kTaro, c.linkedOutside ? outside.File("taro") : "taro", c.imagePath)
+        .Values("Software", {Str("Who", u"taro")});
+    installation.Write();
+    if (c.linkedOutside) {
+      std::filesystem::create_directories(root.File("Users"));
+      std::filesystem::create_directory_symlink(outside.File("taro"), root.File("Users/taro"));
+    }
+    HiveStore store(root.Path(), "");
+    if (c.why.empty()) {
+      EXPECT_EQ(Text(store, kHKeyCurrentUser, "Software", "Who"), "taro");
+      continue;
+    }
+    const std::string reason =
+        "ユーザー プロファイル " + std::string(c.imagePath) + " を読めません (" + c.why + ")";
+    EXPECT_EQ(CurrentUserProblems(store),
+              (std::vector<StoreProblem>{{"HKEY_CURRENT_USER\\Software", std::nullopt, reason}}));
+    EXPECT_EQ(store.OpenKey(kHKeyUsers, std::string(kTaro) + "\\Software", kKeyRead), nullptr);
+    EXPECT_EQ(store.TakeProblems(),
+              (std::vector<StoreProblem>{
+                  {"HKEY_USERS\\" + std::string(kTaro) + "\\Software", std::nullopt, reason}}));
+  }
+}
+
+struct NoteCase {
+  const char* label;
+  const char* log;  // a file beside SOFTWARE; none when null
+  std::string logBytes;
+  bool cutOff;  // the header's sequence numbers differ
+  bool noted;
+};
+
+TEST_F(HiveStoreTest, AHiveThatMayLackItsLastChangesIsNoted) {
+  windows.User(kTaro, "taro");
+  windows.Write();
+  const std::string software = dir.File("Windows/System32/config/SOFTWARE");
+  const std::string clean = ReadFileBytes(software);
+  const NoteCase cases[] = {
+      {"clean", nullptr, "", false, false},
+      {"write cut off", nullptr, "", true, true},
+      {"LOG1", "SOFTWARE.LOG1", "x", false, true},
+      {"LOG2 in any case", "software.log2", "x", false, true},
+      {"LOG", "SOFTWARE.LOG", "x", false, true},
+      {"an empty log", "SOFTWARE.LOG1", "", false, false},
+  };
+  for (const NoteCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::string bytes = clean;
+    if (c.cutOff) {
+      bytes[4] = static_cast<char>(bytes[4] + 1);
+      uint32_t sum = 0;
+      for (std::size_t i = 0; i < 0x1FC; i += 4) {
+        uint32_t word;
+        std::memcpy(&word, bytes.data() + i, 4);
+        sum ^= word;
+      }
+      std::memcpy(bytes.data() + 0x1FC, &sum, 4);
+    }
+    WriteFileBytes(software, bytes);
+    std::string log = c.log ? dir.File(std::string("Windows/System32/config/") + c.log) : "";
+    if (c.log) WriteFileBytes(log, c.logBytes);
+    HiveStore store(dir.Path(), "");
+    const std::string tail = " (このまま読むので、最後の変更が入っていないかもしれません)";
+    std::vector<std::string> expected;
+    if (c.noted && c.cutOff) {
+      expected.push_back("ハイブ ファイルへの最後の書き込みが途中で終わっています: " + software +
+                         tail);
+    } else if (c.noted) {
+      expected.push_back(
+          "ハイブのログ ファイルに、ハイブに書き込まれていない変更があります: " + log + tail);
+    }
+    EXPECT_EQ(store.SourceNotes(), expected);
+    if (c.log) std::filesystem::remove(log);
+  }
 }
 
 TEST_F(HiveStoreTest, FilesAndFoldersAreFoundInAnyCase) {
@@ -226,8 +337,9 @@ struct Damage {
   std::size_t keepBytes;  // the file is cut to this size; 0: its bytes are scrambled
 };
 
-TEST_F(HiveStoreTest, ADamagedHiveIsAnErrorNamingTheFile) {
+TEST_F(HiveStoreTest, ADamagedMachineHiveIsAnErrorNamingTheFile) {
   windows.User(kTaro, "taro");
+  windows.Hive("Windows/System32/config/DEFAULT").Key("Control Panel");
   for (int i = 0; i < 200; ++i) {
     windows.Software().Values("Filler\\Key" + std::to_string(i),
                               {Str("v", std::u16string(40, u'x'))});
@@ -236,8 +348,8 @@ TEST_F(HiveStoreTest, ADamagedHiveIsAnErrorNamingTheFile) {
   const Damage cases[] = {
       {"cut inside a bin", "Windows/System32/config/SOFTWARE", 0x1800},
       {"cut at a bin's end", "Windows/System32/config/SOFTWARE", 0x3000},
-      {"header only", "Users/taro/NTUSER.DAT", 0x1000},
-      {"scrambled", "Users/taro/NTUSER.DAT", 0},
+      {"header only", "Windows/System32/config/DEFAULT", 0x1000},
+      {"scrambled", "Windows/System32/config/DEFAULT", 0},
   };
   for (const Damage& c : cases) {
     SCOPED_TRACE(c.label);

@@ -204,6 +204,37 @@ void StoreAsBigData(const std::string& file, std::string_view keyPath, std::stri
       .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::size_t KeyRecord(const std::string& file, std::string_view keyPath) {
+  hive_h* hive = hivex_open(file.c_str(), 0);
+  if (!hive) Fail("hivex_open " + file);
+  hive_node_h node = hivex_root(hive);
+  std::vector<std::string_view> names;
+  SplitKeyPath(keyPath, names);
+  for (std::string_view name : names) {
+    if (node) node = hivex_node_get_child(hive, node, std::string(name).c_str());
+  }
+  hivex_close(hive);
+  if (!node) throw std::runtime_error("no key " + std::string(keyPath));
+  return node;
+}
+
+std::size_t ValueRecord(const std::string& file, std::string_view keyPath,
+                        std::string_view valueName) {
+  const std::size_t node = KeyRecord(file, keyPath);
+  hive_h* hive = hivex_open(file.c_str(), 0);
+  if (!hive) Fail("hivex_open " + file);
+  hive_value_h value = hivex_node_get_value(hive, node, std::string(valueName).c_str());
+  hivex_close(hive);
+  if (!value) throw std::runtime_error("no value " + std::string(valueName));
+  return value;
+}
+
+void PatchFile(const std::string& file, std::size_t offset, std::string_view bytes) {
+  std::string content = ReadFileBytes(file);
+  content.replace(offset, bytes.size(), bytes);
+  WriteFileBytes(file, content);
+}
+
 HiveBuilder& TestInstallation::Hive(const std::string& relativePath) {
   auto& hive = hives_[relativePath];
   if (!hive) hive = std::make_unique<HiveBuilder>();

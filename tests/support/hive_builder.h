@@ -59,6 +59,17 @@ class HiveBuilder {
 // 16 KiB. hivex writes such data as one cell.
 void StoreAsBigData(const std::string& file, std::string_view keyPath, std::string_view valueName);
 
+// Where the record (nk) of a key, or the record (vk) of one of its values,
+// starts in a committed hive file, for tests that damage it; names are
+// matched in ASCII case only.
+std::size_t KeyRecord(const std::string& file, std::string_view keyPath);
+std::size_t ValueRecord(const std::string& file, std::string_view keyPath,
+                        std::string_view valueName);
+// Offsets in records are counted from the end of the hive's header.
+inline constexpr std::size_t kHiveBins = 0x1000;
+// Writes bytes over the file's bytes at offset.
+void PatchFile(const std::string& file, std::size_t offset, std::string_view bytes);
+
 // A Windows installation folder: hives at their places below the root,
 // written all at once by Write().
 class TestInstallation {

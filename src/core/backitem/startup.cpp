@@ -128,6 +128,10 @@ StartupOutcome StartProgram(Session& session, const StartupInput& input, Startup
     ErrorMessage(prompts, e.what(), kProgramName);
     return StartupOutcome::RegistrySourceError;
   }
+  // Said once, before anything is read: the source is read as it is.
+  for (const std::string& note : session.store->SourceNotes()) {
+    prompts.ShowMessage(note, kProgramName, PromptIcon::Warning);
+  }
 
   MakeConfigDir(state, input.configDir);
   session.items.SortColumn = 0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,6 +79,16 @@ class RegistryKey {
   }
 };
 
+// Damage a store found while reading: the key concerned, as a REG file names
+// it, the value when it concerns one, and what is wrong.
+struct StoreProblem {
+  std::string key;
+  std::optional<std::string> value;
+  std::string reason;
+
+  bool operator==(const StoreProblem&) const = default;
+};
+
 class RegistryStore {
  public:
   virtual ~RegistryStore() = default;
@@ -107,6 +118,14 @@ class RegistryStore {
 
   // The files the store reads, which nothing the program writes may replace.
   virtual std::vector<std::string> SourceFiles() const { return {}; }
+
+  // The problems found while reading since the last call, each once, in the
+  // order found; the list is then empty again.
+  virtual std::vector<StoreProblem> TakeProblems() { return {}; }
+
+  // What the user should know about the source before relying on it (a file
+  // whose last write was cut off), found when it was opened.
+  virtual std::vector<std::string> SourceNotes() const { return {}; }
 
   // True when the store can never be written (OpenKeyForWrite always fails),
   // so that nothing is attempted that would only fail.

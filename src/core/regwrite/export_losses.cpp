@@ -11,8 +11,9 @@ std::string Where(const ExportLoss& loss) {
          (loss.value->empty() ? "(既定)" : "'" + ShownName(*loss.value) + "'");
 }
 
+// A reason may quote what a store read (a path from a hive): it is shown as a name is.
 std::string Reason(const ExportLoss& loss) {
-  return loss.reason.empty() ? std::string() : " (" + loss.reason + ")";
+  return loss.reason.empty() ? std::string() : " (" + ShownName(loss.reason) + ")";
 }
 
 }  // namespace
@@ -20,6 +21,16 @@ std::string Reason(const ExportLoss& loss) {
 void ExportLosses::Add(ExportLoss loss) {
   ++counts_[static_cast<std::size_t>(loss.kind)];
   if (total_++ < kListed) listed_.push_back(std::move(loss));
+}
+
+bool ExportLosses::Amend(const ExportLoss& loss) {
+  for (ExportLoss& listed : listed_) {
+    if (listed.kind == loss.kind && listed.key == loss.key && listed.value == loss.value) {
+      listed.reason = loss.reason;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::vector<std::string> ExportLossLines(const ExportLosses& losses) {

@@ -34,6 +34,9 @@ class ExportLosses {
   static constexpr std::size_t kListed = 20;
 
   void Add(ExportLoss loss);
+  // Gives a listed loss of the same kind, key and value loss's reason; false
+  // when there is none.
+  bool Amend(const ExportLoss& loss);
   bool Empty() const { return total_ == 0; }
   std::size_t Count() const { return total_; }
   std::size_t Count(LossKind kind) const { return counts_[static_cast<std::size_t>(kind)]; }

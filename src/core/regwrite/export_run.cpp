@@ -40,6 +40,7 @@ class ExportRun {
   void WritePerItemFiles(const std::string& f);
   std::string ChooseItemFileName(const std::string& f, std::vector<std::string>& before) const;
   bool RegWriteItem();
+  bool AddStoreProblems();
 
   ExportContext& context_;
   std::vector<int> indices_;
@@ -82,6 +83,7 @@ void ExportRun::Run() {
                         ") が正しくありません。0、4 または 5 を指定してください。");
   }
   context_.store.Refresh([this] { context_.progress.ProcessMessages(); });
+  context_.store.TakeProblems();  // what browsing found is not this run's
 
   std::string f = RegOutputFileName(context_.state.DataFileName, option_);
   file_.SetRegVersion(version);
@@ -162,7 +164,8 @@ bool ExportRun::RegWriteItem() {
       written = true;
     }
   }
-  if (written) return written;
+  // Keys the store could not read are reported, not taken for missing ones.
+  if (AddStoreProblems() || written) return written;
   MainWindowPort* window = context_.window;
   const bool windowVisible = window && window->IsVisible();
   // Without the window nobody is asked; still, a backup that keeps none of
@@ -186,6 +189,19 @@ bool ExportRun::RegWriteItem() {
   if (window && window->ListView()) context_.items.UpdateListView(*window->ListView());
   context_.state.DataModified = true;
   return written;
+}
+
+// Adds what the store found while the item was read (damage, a profile that
+// could not be read) to the losses; true when there was something. A value
+// the writer already reported as unreadable gets the store's reason instead.
+bool ExportRun::AddStoreProblems() {
+  std::vector<StoreProblem> problems = context_.store.TakeProblems();
+  for (StoreProblem& problem : problems) {
+    ExportLoss loss{LossKind::UnreadableKey, std::move(problem.key), std::move(problem.value),
+                    std::move(problem.reason)};
+    if (!loss.value || !writer_.Losses.Amend(loss)) writer_.Losses.Add(std::move(loss));
+  }
+  return !problems.empty();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "common/errors.h"
+#include "registry/hive/hive_folder.h"
 
 namespace tarnwick {
 namespace {
@@ -20,6 +21,10 @@ struct FreeDeleter {
 };
 template <typename T>
 using Malloced = std::unique_ptr<T, FreeDeleter>;
+
+uint32_t Le32(const unsigned char* bytes) {
+  return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
 
 HiveFileStamp StampOf(const struct stat& st) {
   return {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
@@ -48,8 +53,9 @@ std::string Reason(int error) {
 // Checks what hivex does not: that the file is a regular one (hivex opens
 // without O_NONBLOCK, and a FIFO would block it for good) and holds all the
 // hive bins its header counts (hivex reads a file cut at the end of a bin as
-// a smaller hive).
-void CheckWhole(const std::string& path, HiveFileStamp& stamp) {
+// a smaller hive). Notes a header whose sequence numbers differ: Windows
+// raises the first before a write and the second after it.
+void CheckWhole(const std::string& path, HiveFileStamp& stamp, std::vector<std::string>& notes) {
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) ThrowUnreadable(path, Reason(errno));
   struct stat st;
@@ -59,12 +65,28 @@ void CheckWhole(const std::string& path, HiveFileStamp& stamp) {
   close(fd);
   if (!regular) ThrowUnreadable(path, "通常のファイルではありません");
   if (complete) {
-    uint32_t bins = header[0x28] | header[0x29] << 8 | header[0x2A] << 16 |
-                    static_cast<uint32_t>(header[0x2B]) << 24;
-    complete = static_cast<uint64_t>(st.st_size) >= 0x1000ull + bins;
+    complete = static_cast<uint64_t>(st.st_size) >= 0x1000ull + Le32(header + 0x28);
   }
   if (!complete) ThrowUnreadable(path, Reason(EINVAL));
+  if (Le32(header + 4) != Le32(header + 8)) {
+    notes.push_back("ハイブ ファイルへの最後の書き込みが途中で終わっています: " + path);
+  }
   stamp = StampOf(st);
+}
+
+// Log files beside the hive that are not empty hold changes that Windows
+// writes into the hive at its next start, after a crash or a hibernation.
+void CheckLogs(const std::string& path, std::vector<std::string>& notes) {
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  for (const char* suffix : {".LOG1", ".LOG2", ".LOG"}) {
+    std::string log = FindEntry(dir, name + suffix);
+    struct stat st;
+    if (!log.empty() && stat(log.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+      notes.push_back("ハイブのログ ファイルに、ハイブに書き込まれていない変更があります: " + log);
+    }
+  }
 }
 
 }  // namespace
@@ -75,7 +97,7 @@ HiveFileStamp StampOf(const std::string& path) {
 }
 
 HiveFile::HiveFile(std::string path) : path_(std::move(path)) {
-  CheckWhole(path_, stamp_);
+  CheckWhole(path_, stamp_, notes_);
   errno = 0;
   hive_ = hivex_open(path_.c_str(), 0);
   if (!hive_) ThrowUnreadable(path_, Reason(errno == 0 ? EINVAL : errno));
@@ -84,52 +106,85 @@ HiveFile::HiveFile(std::string path) : path_(std::move(path)) {
     hivex_close(hive_);
     ThrowUnreadable(path_, Reason(EINVAL));
   }
+  CheckLogs(path_, notes_);
 }
 
 HiveFile::~HiveFile() {
   hivex_close(hive_);
 }
 
-bool HiveFile::SubKeys(HiveNode node, std::vector<HiveEntry>& entries) const {
+bool HiveFile::SubKeys(HiveNode node, std::vector<HiveEntry>& entries, std::string* problem) const {
   Malloced<hive_node_h> children(hivex_node_children(hive_, node));
   if (!children) return false;
+  std::size_t undecodable = 0;
   for (const hive_node_h* child = children.get(); *child != 0; ++child) {
-    // A subkey record must name this key as its parent. One that names
-    // another key, or the root, is damage that could make the tree a loop, and
-    // an export walking it would never end.
-    if (*child == root_ || hivex_node_parent(hive_, *child) != node) continue;
     Malloced<char> name(hivex_node_name(hive_, *child));
-    if (!name) continue;  // not decodable: left out
     // The length in UTF-8 bytes keeps a NUL that the name may hold.
-    std::size_t length = hivex_node_name_len(hive_, *child);
-    if (length == 0) length = std::strlen(name.get());
+    std::size_t length = name ? hivex_node_name_len(hive_, *child) : 0;
+    if (name && length == 0) length = std::strlen(name.get());
+    // An empty name would open the key itself: no key has one.
+    if (length == 0) {
+      ++undecodable;
+      continue;
+    }
     entries.push_back({std::string(name.get(), length), *child});
+  }
+  if (undecodable > 0 && problem) {
+    *problem = kHiveDamaged + std::string("名前を読めないサブキーが ") +
+               std::to_string(undecodable) + " 個あります (書き出していません)";
   }
   return true;
 }
 
-bool HiveFile::Values(HiveNode node, std::vector<HiveEntry>& entries) const {
+bool HiveFile::Values(HiveNode node, std::vector<HiveEntry>& entries, std::string* problem) const {
   Malloced<hive_value_h> values(hivex_node_values(hive_, node));
   if (!values) return false;
+  std::size_t undecodable = 0;
   for (const hive_value_h* value = values.get(); *value != 0; ++value) {
     Malloced<char> name(hivex_value_key(hive_, *value));
-    if (!name) continue;
+    if (!name) {
+      ++undecodable;
+      continue;
+    }
     std::size_t length = name.get()[0] == '\0' ? 0 : hivex_value_key_len(hive_, *value);
     if (length == 0) length = std::strlen(name.get());
     entries.push_back({std::string(name.get(), length), *value});
   }
+  if (undecodable > 0 && problem) {
+    *problem = kHiveDamaged + std::string("名前を読めない値が ") + std::to_string(undecodable) +
+               " 個あります (書き出していません)";
+  }
   return true;
 }
 
-bool HiveFile::ReadValue(HiveValue value, RegValue& result) const {
+bool HiveFile::ReadValue(HiveValue value, RegValue& result, std::string* problem) const {
   hive_type type = hive_t_none;
   std::size_t length = 0;
+  errno = 0;
   Malloced<char> data(hivex_value_value(hive_, value, &type, &length));
   if (!data) {
+    // hivex refuses data whose record points at no cell, or at one too small.
+    const bool damaged = errno == EINVAL || errno == EFAULT || errno == ENOTSUP;
+    if (damaged && problem) {
+      *problem = kHiveDamaged + std::string("データの記録が正しくありません (書き出していません)");
+    }
     // Nothing to read is not a failure, whatever malloc(0) gave.
-    if (length != 0 || hivex_value_type(hive_, value, &type, &length) != 0 || length != 0) {
+    if (damaged || length != 0 || hivex_value_type(hive_, value, &type, &length) != 0 ||
+        length != 0) {
       return false;
     }
+  }
+  // hivex gives what the big-data segments hold when that is less than the
+  // record says: such data was cut short, and none of it is taken.
+  hive_type declaredType = hive_t_none;
+  std::size_t declared = 0;
+  if (data && hivex_value_type(hive_, value, &declaredType, &declared) == 0 && length < declared) {
+    if (problem) {
+      *problem = kHiveDamaged + std::string("データが記録より短くなっています (") +
+                 std::to_string(declared) + " バイトのうち " + std::to_string(length) +
+                 " バイト。書き出していません)";
+    }
+    return false;
   }
   // Any 32-bit number may be stored, more than the enumeration holds: its
   // bytes are read, not the enumeration's value.

@@ -19,12 +19,7 @@ std::string Join(const std::string& dir, std::string_view name) {
 
 bool Exists(const std::string& path) {
   struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
-
-bool IsFile(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return !path.empty() && lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace
@@ -61,10 +56,14 @@ std::string FindPath(const std::string& dir, std::span<const std::string_view> n
 
 bool FindWindowsInstallation(const std::string& dir, WindowsInstallation& found) {
   static constexpr std::array<std::string_view, 2> kConfig = {"System32", "config"};
+  found = {};
+  auto holdsSoftware = [](const std::string& config) {
+    return !config.empty() && Exists(FindEntry(config, "SOFTWARE"));
+  };
   auto isWindowsFolder = [&](const std::string& windows) {
     found.windows = windows;
     found.config = FindPath(windows, kConfig);
-    return !found.config.empty() && IsFile(FindEntry(found.config, "SOFTWARE"));
+    return holdsSoftware(found.config);
   };
   if (std::string windows = FindEntry(dir, "Windows");
       !windows.empty() && isWindowsFolder(windows)) {
@@ -79,6 +78,15 @@ bool FindWindowsInstallation(const std::string& dir, WindowsInstallation& found)
     return true;
   }
   found = {};
+  if (std::string config = FindEntry(dir, "config"); holdsSoftware(config)) {
+    found.config = config;
+    return true;
+  }
+  // A Wine prefix is never taken for a copy of config.
+  if (holdsSoftware(dir) && !Exists(FindEntry(dir, "system.reg"))) {
+    found.config = dir;
+    return true;
+  }
   return false;
 }
 

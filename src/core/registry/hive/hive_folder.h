@@ -17,14 +17,18 @@ std::string FindEntry(const std::string& dir, std::string_view name);
 std::string FindPath(const std::string& dir, std::span<const std::string_view> names);
 
 struct WindowsInstallation {
-  std::string root;     // what C:\ was: the profile paths start here
-  std::string windows;  // %SystemRoot%
-  std::string config;   // %SystemRoot%\System32\config, where the machine's hives are
+  std::string root;       // what C:\ was: the profile paths start here; empty for a copy of config
+  std::string windows;    // %SystemRoot%; empty for a copy of config
+  std::string config;     // %SystemRoot%\System32\config, where the machine's hives are
+  char16_t drive = u'C';  // the drive Windows was on, as SOFTWARE names it
 };
 
 // Recognizes dir as a Windows installation: the folder that holds
-// Windows/System32/config/SOFTWARE, or that Windows folder itself (then its
-// parent is the root). False when it is neither.
+// Windows/System32/config/SOFTWARE, that Windows folder itself (then its
+// parent is the root), or a copy of the config folder (config/SOFTWARE, or
+// SOFTWARE itself in a folder that is no Wine prefix), which has no user
+// profiles. SOFTWARE is recognized whatever kind of file it is, so that one
+// that cannot be read is refused by name. False when dir is none of these.
 bool FindWindowsInstallation(const std::string& dir, WindowsInstallation& found);
 
 }  // namespace tarnwick

@@ -1,5 +1,7 @@
 #include "registry/hive/hive_key.h"
 
+#include <algorithm>
+
 #include "common/text_codec.h"
 
 namespace tarnwick {
@@ -11,6 +13,8 @@ namespace {
 std::shared_ptr<const HiveChildren> Merge(const HiveChildren& user, const HiveChildren& machine) {
   auto merged = std::make_shared<HiveChildren>();
   merged->ok = user.ok && machine.ok;
+  merged->problems = user.problems;
+  merged->problems.insert(merged->problems.end(), machine.problems.begin(), machine.problems.end());
   std::size_t i = 0, j = 0;
   while (i < user.list.size() || j < machine.list.size()) {
     if (j == machine.list.size()) {
@@ -31,29 +35,59 @@ std::shared_ptr<const HiveChildren> Merge(const HiveChildren& user, const HiveCh
 
 std::unique_ptr<HiveRegistryKey> HiveRegistryKey::Open(
     std::shared_ptr<const HiveNamespace> registry, HiveRef top, std::optional<HiveRef> under,
-    std::span<const std::u16string> folded) {
+    std::span<const std::u16string> folded, std::span<const std::string> spelled,
+    const HiveKeyPlace& place) {
   HiveRef topFound, underFound;
-  bool haveTop = registry->Walk(top, folded, topFound);
-  bool haveUnder = under && registry->Walk(*under, folded, underFound);
+  HiveKeyPlace found{place.name, place.chain};
+  for (const std::string& name : spelled) found.name.append("\\").append(name);
+  std::vector<HiveRef> underChain;
+  bool haveTop = registry->Walk(top, folded, topFound, spelled, &found.chain);
+  bool haveUnder = under && registry->Walk(*under, folded, underFound, spelled, &underChain);
+  if (!haveTop) found.chain.resize(place.chain.size());
+  if (haveUnder) found.chain.insert(found.chain.end(), underChain.begin(), underChain.end());
   if (haveTop && haveUnder) {
-    return std::make_unique<HiveRegistryKey>(std::move(registry), topFound, underFound);
+    return std::make_unique<HiveRegistryKey>(std::move(registry), topFound, underFound,
+                                             std::move(found));
   }
   if (haveTop || haveUnder) {
     return std::make_unique<HiveRegistryKey>(std::move(registry), haveTop ? topFound : underFound,
-                                             std::nullopt);
+                                             std::nullopt, std::move(found));
   }
   return nullptr;
 }
 
 HiveRegistryKey::HiveRegistryKey(std::shared_ptr<const HiveNamespace> registry, HiveRef top,
-                                 std::optional<HiveRef> under)
-    : registry_(std::move(registry)), top_(top), under_(under) {}
+                                 std::optional<HiveRef> under, HiveKeyPlace place)
+    : registry_(std::move(registry)), place_(std::move(place)), top_(top), under_(under) {}
+
+void HiveRegistryKey::Report(const std::optional<std::string>& child,
+                             std::optional<std::string> value, std::string reason) const {
+  std::string name = place_.name;
+  if (child) name.append("\\").append(*child);
+  registry_->Report({std::move(name), std::move(value), std::move(reason)});
+}
 
 const HiveChildren& HiveRegistryKey::Children() const {
-  if (!children_) {
-    children_ = registry_->SubKeys(top_);
-    if (under_) children_ = Merge(*children_, *registry_->SubKeys(*under_));
+  if (children_) return *children_;
+  children_ = registry_->SubKeys(top_);
+  if (under_) children_ = Merge(*children_, *registry_->SubKeys(*under_));
+  for (const HiveListProblem& problem : children_->problems) {
+    Report(problem.child, std::nullopt, problem.reason);
   }
+  auto onTheWay = [this](const HiveChild& child) {
+    return std::find(place_.chain.begin(), place_.chain.end(), child.ref) != place_.chain.end();
+  };
+  if (std::none_of(children_->list.begin(), children_->list.end(), onTheWay)) return *children_;
+  auto kept = std::make_shared<HiveChildren>(*children_);
+  std::erase_if(kept->list, [&](const HiveChild& child) {
+    if (!onTheWay(child)) return false;
+    Report(child.name, std::nullopt,
+           kHiveDamaged + std::string("上のキーに戻っているので、たどっていません"));
+    return true;
+  });
+  kept->problems.clear();
+  kept->BuildIndex();
+  children_ = std::move(kept);
   return *children_;
 }
 
@@ -69,14 +103,17 @@ bool HiveRegistryKey::HasSubKeys() const {
 
 std::unique_ptr<RegistryKey> HiveRegistryKey::OpenSubKey(std::string_view path, uint32_t) const {
   std::vector<std::u16string> folded;
-  if (!FoldHivePath(path, folded)) return nullptr;
-  return Open(registry_, top_, under_, folded);
+  std::vector<std::string> spelled;
+  if (!FoldHivePath(path, folded, &spelled)) return nullptr;
+  return Open(registry_, top_, under_, folded, spelled, place_);
 }
 
 const std::vector<HiveEntry>* HiveRegistryKey::ValueList() const {
   if (!values_) {
     values_.emplace();
-    valuesOk_ = registry_->Values(top_, *values_);
+    std::string problem;
+    valuesOk_ = registry_->Values(top_, *values_, &problem);
+    if (!problem.empty()) Report(std::nullopt, std::nullopt, std::move(problem));
   }
   return &*values_;
 }
@@ -111,7 +148,11 @@ const RegValue* HiveRegistryKey::Data(std::string_view name, TextForm form) cons
   if (!value) return nullptr;
   if (!wide_) {
     RegValue data;
-    if (!registry_->ReadValue(top_, value->handle, data)) return nullptr;
+    std::string problem;
+    if (!registry_->ReadValue(top_, value->handle, data, &problem)) {
+      if (!problem.empty()) Report(std::nullopt, value->name, std::move(problem));
+      return nullptr;
+    }
     wide_ = std::move(data);
   }
   if (form == TextForm::Wide || !IsStringType(wide_->type)) return &*wide_;

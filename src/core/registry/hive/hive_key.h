@@ -14,17 +14,29 @@
 
 namespace tarnwick {
 
+// Where a key was reached: its name as a REG file names it, which damage is
+// reported under, and the keys passed on the way to it, itself last.
+struct HiveKeyPlace {
+  std::string name;
+  std::vector<HiveRef> chain;
+};
+
+// A key lists every subkey of its file's list except one that is a key on the
+// way to it (damage that would make the tree a loop), which is reported, as
+// are the list's other problems, undecodable names and data cut short.
 class HiveRegistryKey final : public RegistryKey {
  public:
-  // Opens the key at the folded path below top, and below under, when given,
-  // for a merged key: the result is merged where both sides have the key.
-  // Null when neither has it.
+  // Opens the key at path (spelled, and folded) below top, and below under,
+  // when given, for a merged key: the result is merged where both sides have
+  // the key. place is where top was reached. Null when neither has it.
   static std::unique_ptr<HiveRegistryKey> Open(std::shared_ptr<const HiveNamespace> registry,
                                                HiveRef top, std::optional<HiveRef> under,
-                                               std::span<const std::u16string> folded);
+                                               std::span<const std::u16string> folded,
+                                               std::span<const std::string> spelled,
+                                               const HiveKeyPlace& place);
 
   HiveRegistryKey(std::shared_ptr<const HiveNamespace> registry, HiveRef top,
-                  std::optional<HiveRef> under);
+                  std::optional<HiveRef> under, HiveKeyPlace place);
 
   bool SubKeyNames(std::vector<std::string>& names) const override;
   bool ValueNames(std::vector<std::string>& names) const override;
@@ -42,7 +54,11 @@ class HiveRegistryKey final : public RegistryKey {
   // The value's data in the form asked for; null when it cannot be read.
   const RegValue* Data(std::string_view name, TextForm form) const;
 
+  void Report(const std::optional<std::string>& child, std::optional<std::string> value,
+              std::string reason) const;
+
   std::shared_ptr<const HiveNamespace> registry_;  // keeps the files open
+  HiveKeyPlace place_;
   HiveRef top_;                   // the key itself; its values are the key's values
   std::optional<HiveRef> under_;  // the machine's key below a user's key of HKCR
 

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,24 +36,37 @@ struct HiveChild {
   HiveRef ref;
 };
 
+// Damage found in a list of subkeys: about one subkey, or about the list.
+struct HiveListProblem {
+  std::optional<std::string> child;  // the subkey's name; none for the list
+  std::string reason;
+};
+
 // The subkeys of a key, in enumeration order.
 class HiveChildren {
  public:
   bool ok = true;  // false when the file's list could not be read
   std::vector<HiveChild> list;
+  std::vector<HiveListProblem> problems;
 
-  // Call once the list is complete.
+  // Call once the list is complete. Of two subkeys of one name (damage), the
+  // second is taken out of the list, as no name would open it; two whose
+  // names differ only in case both stay. Both are said in problems.
   void BuildIndex();
-  const HiveChild* Find(std::u16string_view folded) const;
+  // The subkey of that folded name; of two that differ only in case, the one
+  // spelled as spelled, when given.
+  const HiveChild* Find(std::u16string_view folded, std::string_view spelled = {}) const;
 
  private:
   std::vector<uint32_t> byFolded_;  // indices of list, sorted by folded name
 };
 
 std::u16string FoldUpperName(std::u16string_view name);
-// Splits a path below a key on backslashes into folded names; false when a
-// name in it is empty (a leading and a trailing backslash are allowed).
-bool FoldHivePath(std::string_view path, std::vector<std::u16string>& folded);
+// Splits a path below a key on backslashes into folded names, and into the
+// names as spelled when asked; false when a name in it is empty (a leading
+// and a trailing backslash are allowed).
+bool FoldHivePath(std::string_view path, std::vector<std::u16string>& folded,
+                  std::vector<std::string>* spelled = nullptr);
 
 class HiveNamespace {
  public:
@@ -74,14 +89,24 @@ class HiveNamespace {
 
   // Reading.
   std::shared_ptr<const HiveChildren> SubKeys(HiveRef key) const;
-  // Follows folded names from a key; false when one is missing.
-  bool Walk(HiveRef from, std::span<const std::u16string> folded, HiveRef& to) const;
-  bool Values(HiveRef key, std::vector<HiveEntry>& entries) const;
-  bool ReadValue(HiveRef key, HiveValue value, RegValue& result) const;
+  // Follows folded names from a key; false when one is missing. With the
+  // names as spelled, a subkey spelled so is preferred to one that differs
+  // only in case. visited, when given, gets each key passed, to itself.
+  bool Walk(HiveRef from, std::span<const std::u16string> folded, HiveRef& to,
+            std::span<const std::string> spelled = {},
+            std::vector<HiveRef>* visited = nullptr) const;
+  // As HiveFile's; a mount list has no values.
+  bool Values(HiveRef key, std::vector<HiveEntry>& entries, std::string* problem = nullptr) const;
+  bool ReadValue(HiveRef key, HiveValue value, RegValue& result,
+                 std::string* problem = nullptr) const;
   // The value of a key named name in any case; false when missing or unreadable.
   bool QueryValue(HiveRef key, std::u16string_view name, RegValue& result) const;
 
   const std::vector<std::unique_ptr<HiveFile>>& Files() const { return files_; }
+
+  // Damage found while reading, each problem once until taken.
+  void Report(StoreProblem problem) const;
+  std::vector<StoreProblem> TakeProblems() const;
 
  private:
   // Listings are kept for the keys read last, up to this many.
@@ -91,6 +116,8 @@ class HiveNamespace {
   std::map<HiveRef, std::shared_ptr<HiveChildren>> mountLists_;
   std::map<HiveRef, std::vector<HiveChild>> links_;
   mutable std::map<HiveRef, std::shared_ptr<const HiveChildren>> cache_;
+  mutable std::vector<StoreProblem> problems_;
+  mutable std::set<std::string> problemsSeen_;
 };
 
 }  // namespace tarnwick

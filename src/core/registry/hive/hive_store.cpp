@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <map>
 #include <optional>
 
 #include "common/errors.h"
@@ -61,21 +62,24 @@ void LinkCurrentControlSet(HiveNamespace& registry, HiveRef system) {
 std::string ProfileNames(const std::vector<HiveProfile>& profiles) {
   std::string names;
   for (const HiveProfile& profile : profiles) {
-    if (!IsUserSid(profile.sid)) continue;
+    if (!IsUserSid(profile.sid) || profile.userHive.empty()) continue;
     names += (names.empty() ? "" : ", ") + profile.folderName;
   }
   return names;
 }
 
 // The profile that HKCU stands for: the one -u names, by folder name or
-// SID, else the only one of a person's account.
-const HiveProfile& ChooseUser(const std::vector<HiveProfile>& profiles, const std::string& user,
+// SID, else the only one of a person's account; null when there is none.
+// Profiles without NTUSER.DAT are not chosen.
+const HiveProfile* ChooseUser(const std::vector<HiveProfile>& profiles, const std::string& user,
                               const std::string& folder) {
   if (!user.empty()) {
     const std::u16string wanted = FoldUpperName(Utf8ToUtf16(user));
     for (auto name : {&HiveProfile::folderName, &HiveProfile::sid}) {
       for (const HiveProfile& profile : profiles) {
-        if (FoldUpperName(Utf8ToUtf16(profile.*name)) == wanted) return profile;
+        if (!profile.userHive.empty() && FoldUpperName(Utf8ToUtf16(profile.*name)) == wanted) {
+          return &profile;
+        }
       }
     }
     throw ERegistrySourceError("ユーザー プロファイル '" + user + "' が見つかりません: " + folder +
@@ -84,25 +88,42 @@ const HiveProfile& ChooseUser(const std::vector<HiveProfile>& profiles, const st
   const HiveProfile* only = nullptr;
   int count = 0;
   for (const HiveProfile& profile : profiles) {
-    if (IsUserSid(profile.sid) && count++ == 0) only = &profile;
+    if (!profile.userHive.empty() && IsUserSid(profile.sid) && count++ == 0) only = &profile;
   }
-  if (count == 1) return *only;
-  if (count == 0) {
-    throw ERegistrySourceError("ユーザー プロファイルが見つかりません: " + folder);
+  if (count > 1) {
+    throw ERegistrySourceError(
+        "ユーザー プロファイルが複数あります。-u でどのプロファイルを読むか指定してください: " +
+        ProfileNames(profiles) + " (" + folder + ")");
   }
-  throw ERegistrySourceError(
-      "ユーザー プロファイルが複数あります。-u でどのプロファイルを読むか指定してください: " +
-      ProfileNames(profiles) + " (" + folder + ")");
+  return only;
+}
+
+// Why HKCU has no profile, when none was chosen.
+std::string NoUserReason(const std::vector<HiveProfile>& profiles,
+                         const WindowsInstallation& installation) {
+  if (installation.root.empty()) {
+    return "config フォルダーだけなので、ユーザー プロファイルがありません";
+  }
+  std::string reasons;
+  for (const HiveProfile& profile : profiles) {
+    if (!IsUserSid(profile.sid) || profile.missing.empty()) continue;
+    reasons += (reasons.empty() ? "" : "; ") + profile.missing;
+  }
+  return reasons.empty() ? "ユーザー プロファイルがありません" : reasons;
 }
 
 }  // namespace
 
 struct HiveStore::State {
   std::shared_ptr<HiveNamespace> registry;
-  HiveRef currentUser;
+  std::optional<HiveRef> currentUser;
   std::optional<HiveRef> userClasses;     // the current user's UsrClass.dat
   std::optional<HiveRef> machineClasses;  // SOFTWARE\Classes
   std::optional<HiveRef> system;
+  // Why the current user's keys, or the user's classes, are not there.
+  std::string currentUserMissing, userClassesMissing;
+  // Why a profile's hives are not in HKU, by the folded names they would have there.
+  std::map<std::u16string, std::string> usersMissing;
 
   static std::unique_ptr<State> Load(const std::string& folder, const std::string& user);
 };
@@ -118,6 +139,15 @@ std::unique_ptr<HiveStore::State> HiveStore::State::Load(const std::string& fold
   HiveNamespace& registry = *state->registry;
   auto open = [&](const std::string& path) {
     return registry.AddFile(std::make_unique<HiveFile>(path));
+  };
+  // A profile's hive that cannot be read leaves out only that user's keys.
+  auto openUserHive = [&](const std::string& path, std::string& why) -> std::optional<uint32_t> {
+    try {
+      return open(path);
+    } catch (const ERegistrySourceError& e) {
+      why = e.what();
+      return std::nullopt;
+    }
   };
 
   std::optional<HiveRef> software;
@@ -137,25 +167,44 @@ std::unique_ptr<HiveStore::State> HiveStore::State::Load(const std::string& fold
   std::vector<std::u16string> path = {u"CLASSES"};
   if (registry.Walk(*software, path, classes)) state->machineClasses = classes;
 
+  installation.drive = SystemDrive(registry, *software);
   std::vector<HiveProfile> profiles = FindProfiles(registry, *software, installation);
-  const HiveProfile& chosen = ChooseUser(profiles, user, folder);
+  const HiveProfile* chosen = ChooseUser(profiles, user, folder);
+  if (!chosen) {
+    state->currentUserMissing = NoUserReason(profiles, installation);
+    state->userClassesMissing = state->currentUserMissing;
+  }
   for (const HiveProfile& profile : profiles) {
-    uint32_t file = open(profile.userHive);
     const std::u16string sid = Utf8ToUtf16(profile.sid);
-    registry.Mount(HiveNamespace::kUsers, sid, file);
+    const std::u16string classesName = sid + u"_Classes";
+    std::string why = profile.missing;
+    std::optional<uint32_t> file;
+    if (!profile.userHive.empty()) file = openUserHive(profile.userHive, why);
+    if (!file) {
+      state->usersMissing[FoldUpperName(sid)] = why;
+      state->usersMissing[FoldUpperName(classesName)] = why;
+      if (&profile == chosen) state->currentUserMissing = state->userClassesMissing = why;
+      continue;
+    }
+    registry.Mount(HiveNamespace::kUsers, sid, *file);
     std::optional<HiveRef> userClasses;
-    if (!profile.classesHive.empty()) {
-      uint32_t classesFile = open(profile.classesHive);
-      registry.Mount(HiveNamespace::kUsers, sid + u"_Classes", classesFile);
-      userClasses = registry.RootOf(classesFile);
+    std::optional<uint32_t> classesFile;
+    why = profile.classesMissing;
+    if (!profile.classesHive.empty()) classesFile = openUserHive(profile.classesHive, why);
+    if (classesFile) {
+      registry.Mount(HiveNamespace::kUsers, classesName, *classesFile);
+      userClasses = registry.RootOf(*classesFile);
       HiveRef softwareKey;
       path = {u"SOFTWARE"};
-      if (registry.Walk(registry.RootOf(file), path, softwareKey)) {
+      if (registry.Walk(registry.RootOf(*file), path, softwareKey)) {
         registry.Link(softwareKey, u"Classes", *userClasses);
       }
+    } else if (!why.empty()) {
+      state->usersMissing[FoldUpperName(classesName)] = why;
+      if (&profile == chosen) state->userClassesMissing = why;
     }
-    if (&profile == &chosen) {
-      state->currentUser = registry.RootOf(file);
+    if (&profile == chosen) {
+      state->currentUser = registry.RootOf(*file);
       state->userClasses = userClasses;
     }
   }
@@ -173,8 +222,18 @@ HiveStore::~HiveStore() = default;
 // the union of both sides in sorted order, a name on both sides once.
 std::unique_ptr<RegistryKey> HiveStore::OpenKey(uint32_t root, std::string_view path, uint32_t) {
   std::vector<std::u16string> folded;
-  if (!FoldHivePath(path, folded)) return nullptr;
+  std::vector<std::string> spelled;
+  if (!FoldHivePath(path, folded, &spelled)) return nullptr;
   const State& state = *state_;
+  const HiveNamespace& registry = *state.registry;
+  std::string rootName;
+  for (const TRegRootKey& row : RootKeys) {
+    if (row.RootKey == root) rootName = row.LongName;
+  }
+  std::string name = rootName;
+  for (const std::string& spelledName : spelled) name.append("\\").append(spelledName);
+  // The keys of a profile that could not be read are reported, as missing.
+  auto missing = [&](const std::string& why) { registry.Report({name, std::nullopt, why}); };
   std::optional<HiveRef> top, under;
   switch (root) {
     case kHKeyLocalMachine:
@@ -182,26 +241,41 @@ std::unique_ptr<RegistryKey> HiveStore::OpenKey(uint32_t root, std::string_view 
       break;
     case kHKeyUsers:
       top = HiveNamespace::kUsers;
+      if (folded.empty()) {
+        for (const auto& [_, why] : state.usersMissing) missing(why);
+      } else if (auto user = state.usersMissing.find(folded.front());
+                 user != state.usersMissing.end()) {
+        missing(user->second);
+      }
       break;
     case kHKeyCurrentUser:
       top = state.currentUser;
+      if (!top) {
+        missing(state.currentUserMissing);
+      } else if (!state.userClassesMissing.empty() && folded.size() >= 2 &&
+                 folded[0] == u"SOFTWARE" && folded[1] == u"CLASSES") {
+        missing(state.userClassesMissing);
+      }
       break;
     case kHKeyClassesRoot:
       top = state.userClasses ? state.userClasses : state.machineClasses;
       if (state.userClasses) under = state.machineClasses;
+      if (!state.userClassesMissing.empty()) missing(state.userClassesMissing);
       break;
     case kHKeyCurrentConfig: {
       static const std::vector<std::u16string> kCurrentConfig = {u"CURRENTCONTROLSET",
                                                                  u"HARDWARE PROFILES", u"CURRENT"};
       HiveRef config;
-      if (state.system && state.registry->Walk(*state.system, kCurrentConfig, config)) top = config;
+      if (state.system && registry.Walk(*state.system, kCurrentConfig, config)) top = config;
       break;
     }
     default:
       break;
   }
   if (!top) return nullptr;
-  return HiveRegistryKey::Open(state.registry, *top, under, folded);
+  HiveKeyPlace place{rootName, {*top}};
+  if (under) place.chain.push_back(*under);
+  return HiveRegistryKey::Open(state.registry, *top, under, folded, spelled, place);
 }
 
 void HiveStore::Refresh(const std::function<void()>&) {
@@ -211,6 +285,20 @@ void HiveStore::Refresh(const std::function<void()>&) {
       return;
     }
   }
+}
+
+std::vector<StoreProblem> HiveStore::TakeProblems() {
+  return state_->registry->TakeProblems();
+}
+
+std::vector<std::string> HiveStore::SourceNotes() const {
+  std::vector<std::string> notes;
+  for (const auto& file : state_->registry->Files()) {
+    for (const std::string& note : file->Notes()) {
+      notes.push_back(note + " (このまま読むので、最後の変更が入っていないかもしれません)");
+    }
+  }
+  return notes;
 }
 
 std::vector<std::string> HiveStore::SourceFiles() const {

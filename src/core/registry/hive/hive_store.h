@@ -27,12 +27,13 @@ namespace tarnwick {
 
 class HiveStore : public RegistryStore {
  public:
-  // Opens the hives of the installation in folder (the folder holding
-  // Windows/System32/config/SOFTWARE, or that Windows folder). HKCU is the
-  // profile whose folder name (or SID) is user, in any case; with user empty,
-  // the only profile of a person's account. Throws ERegistrySourceError,
-  // naming the folder or the file, when the folder is no installation, a
-  // hive cannot be read or is damaged, or the profile cannot be chosen.
+  // Opens the hives of the installation in folder (see
+  // FindWindowsInstallation). HKCU is the profile whose folder name (or SID)
+  // is user, in any case; with user empty, the only profile of a person's
+  // account. Throws ERegistrySourceError, naming the folder or the file, when
+  // the folder is no installation, a machine hive cannot be read or is
+  // damaged, or the profile cannot be chosen. A profile whose hives cannot be
+  // read, or an installation without one, only leaves that user's keys out.
   HiveStore(std::string folder, std::string user);
   ~HiveStore() override;
 
@@ -45,6 +46,12 @@ class HiveStore : public RegistryStore {
   void Refresh(const std::function<void()>& processMessages = {}) override;
   // Every hive file opened.
   std::vector<std::string> SourceFiles() const override;
+  // Damage found inside the hives, and the keys of a profile that could not
+  // be read (HKCU, HKCR and that user's HKU keys) that were asked for.
+  std::vector<StoreProblem> TakeProblems() override;
+  // The hives whose last changes may be missing: a write cut off, logs never
+  // written into them.
+  std::vector<std::string> SourceNotes() const override;
   bool ReadOnly() const override { return true; }
 
  private:
