@@ -212,17 +212,18 @@ TEST_F(HiveDamageTest, AMachineHiveThatIsNoRegularFileStopsTheRunByName) {
   EXPECT_FALSE(Exists("items.reg"));
 }
 
-TEST_F(HiveDamageTest, AHiveWithUnwrittenLogsIsNamedAtStartUp) {
+TEST_F(HiveDamageTest, AHiveWhoseLastWriteWasCutOffIsNamedAtStartUp) {
   WriteData("機械=HKLM\\SOFTWARE\\Fixture,,0\n", "RegEditVer=4\n");
   WriteInstallation();
-  const std::string log = Path("windows/Windows/System32/config/SOFTWARE.LOG1");
-  test::WriteFileBytes(log, "changes");
+  const std::string software = Path("windows/Windows/System32/config/SOFTWARE");
+  test::CutOffLastWrite(software);
+  test::WriteFileBytes(software + ".LOG1", "changes");
   Outcome outcome = RunBatch();
   EXPECT_EQ(outcome.exitCode, 0) << outcome;
-  EXPECT_EQ(outcome.err,
-            "tarnwick: ハイブのログ ファイルに、ハイブに書き込まれていない変更があります: " + log +
-                " (このまま読むので、最後の変更が入っていないかもしれません)\n" + kHead + prefix +
-                "\n");
+  EXPECT_EQ(outcome.err, "tarnwick: ハイブ ファイルへの最後の書き込みが途中で終わっています: " +
+                             software + " (残りはログ ファイルにあります: " + software +
+                             ".LOG1) (このまま読むので、最後の変更が入っていないかもしれません)\n" +
+                             kHead + prefix + "\n");
   EXPECT_NE(Read("items.reg").find("\"Machine\"=dword:00000007"), std::string::npos);
 }
 

@@ -275,4 +275,17 @@ void TestInstallation::Write() {
   }
 }
 
+void CutOffLastWrite(const std::string& file) {
+  std::string bytes = ReadFileBytes(file);
+  bytes[4] = static_cast<char>(bytes[4] + 1);
+  uint32_t sum = 0;
+  for (std::size_t i = 0; i < 0x1FC; i += 4) {
+    uint32_t word;
+    std::memcpy(&word, bytes.data() + i, 4);
+    sum ^= word;
+  }
+  std::memcpy(bytes.data() + 0x1FC, &sum, 4);
+  WriteFileBytes(file, bytes);
+}
+
 }  // namespace tarnwick::test

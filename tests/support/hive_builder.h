@@ -69,6 +69,9 @@ std::size_t ValueRecord(const std::string& file, std::string_view keyPath,
 inline constexpr std::size_t kHiveBins = 0x1000;
 // Writes bytes over the file's bytes at offset.
 void PatchFile(const std::string& file, std::size_t offset, std::string_view bytes);
+// Makes the header say that the hive's last write was cut off (its sequence
+// numbers differ), with a checksum that still holds.
+void CutOffLastWrite(const std::string& file);
 
 // A Windows installation folder: hives at their places below the root,
 // written all at once by Write().

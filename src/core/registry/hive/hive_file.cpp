@@ -53,9 +53,10 @@ std::string Reason(int error) {
 // Checks what hivex does not: that the file is a regular one (hivex opens
 // without O_NONBLOCK, and a FIFO would block it for good) and holds all the
 // hive bins its header counts (hivex reads a file cut at the end of a bin as
-// a smaller hive). Notes a header whose sequence numbers differ: Windows
-// raises the first before a write and the second after it.
-void CheckWhole(const std::string& path, HiveFileStamp& stamp, std::vector<std::string>& notes) {
+// a smaller hive). True when the header's sequence numbers differ: Windows
+// raises the first before a write and the second after it, so the hive is
+// dirty and its log files hold what the write did not finish.
+bool CheckWhole(const std::string& path, HiveFileStamp& stamp) {
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) ThrowUnreadable(path, Reason(errno));
   struct stat st;
@@ -68,25 +69,27 @@ void CheckWhole(const std::string& path, HiveFileStamp& stamp, std::vector<std::
     complete = static_cast<uint64_t>(st.st_size) >= 0x1000ull + Le32(header + 0x28);
   }
   if (!complete) ThrowUnreadable(path, Reason(EINVAL));
-  if (Le32(header + 4) != Le32(header + 8)) {
-    notes.push_back("ハイブ ファイルへの最後の書き込みが途中で終わっています: " + path);
-  }
   stamp = StampOf(st);
+  return Le32(header + 4) != Le32(header + 8);
 }
 
-// Log files beside the hive that are not empty hold changes that Windows
-// writes into the hive at its next start, after a crash or a hibernation.
-void CheckLogs(const std::string& path, std::vector<std::string>& notes) {
+// A dirty hive's changes are in its log files, which Windows replays at its
+// next start. A clean hive's logs may hold entries too, already applied,
+// which Windows ignores: only a dirty hive is noted.
+std::string DirtyNote(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  std::string logs;
   for (const char* suffix : {".LOG1", ".LOG2", ".LOG"}) {
     std::string log = FindEntry(dir, name + suffix);
     struct stat st;
     if (!log.empty() && stat(log.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-      notes.push_back("ハイブのログ ファイルに、ハイブに書き込まれていない変更があります: " + log);
+      logs += (logs.empty() ? "" : ", ") + log;
     }
   }
+  return "ハイブ ファイルへの最後の書き込みが途中で終わっています: " + path +
+         (logs.empty() ? "" : " (残りはログ ファイルにあります: " + logs + ")");
 }
 
 }  // namespace
@@ -97,7 +100,7 @@ HiveFileStamp StampOf(const std::string& path) {
 }
 
 HiveFile::HiveFile(std::string path) : path_(std::move(path)) {
-  CheckWhole(path_, stamp_, notes_);
+  const bool dirty = CheckWhole(path_, stamp_);
   errno = 0;
   hive_ = hivex_open(path_.c_str(), 0);
   if (!hive_) ThrowUnreadable(path_, Reason(errno == 0 ? EINVAL : errno));
@@ -106,7 +109,7 @@ HiveFile::HiveFile(std::string path) : path_(std::move(path)) {
     hivex_close(hive_);
     ThrowUnreadable(path_, Reason(EINVAL));
   }
-  CheckLogs(path_, notes_);
+  if (dirty) notes_.push_back(DirtyNote(path_));
 }
 
 HiveFile::~HiveFile() {
