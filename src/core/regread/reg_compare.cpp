@@ -57,13 +57,13 @@ class Simulation {
         DeleteTree(step.key);
         break;
       case RegImportStep::Kind::SetValue: {
-        ValueState& value = Load(step.key).values[Folded(step.valueName)];
+        ValueState& value = Current(step.key).values[Folded(step.valueName)];
         if (value.name.empty()) value.name = step.valueName;
         value.after = step.value;
         break;
       }
       case RegImportStep::Kind::DeleteValue: {
-        KeyState& key = Load(step.key);
+        KeyState& key = Current(step.key);
         auto found = key.values.find(Folded(step.valueName));
         if (found != key.values.end()) found->second.after.reset();
         break;
@@ -158,6 +158,15 @@ class Simulation {
     return key;
   }
 
+  // Values come in runs for one key: the key of the last run is kept at hand.
+  KeyState& Current(const std::string& path) {
+    if (!current_ || path != currentPath_) {
+      current_ = &Load(path);
+      currentPath_ = path;
+    }
+    return *current_;
+  }
+
   // Deletes the key and everything below it: read from the registry first,
   // so that what goes is known.
   void DeleteTree(const std::string& path) {
@@ -187,6 +196,8 @@ class Simulation {
 
   RegistryStore& store_;
   std::map<std::u16string, KeyState> keys_;
+  KeyState* current_ = nullptr;  // nodes of a map stay where they are
+  std::string currentPath_;
 };
 
 std::string Hex2(unsigned byte) {
