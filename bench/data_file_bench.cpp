@@ -1,6 +1,7 @@
-// Times loading a data file with many items, as start-up loads it: data
-// files of 10,000, 30,000 and 100,000 items, once with ASCII names and once
-// with names of Japanese and ASCII, each a different name.
+// Times loading a data file with many items, as start-up loads it, and
+// saving it again: data files of 10,000, 30,000 and 100,000 items, once with
+// ASCII names and once with names of Japanese and ASCII, each a different
+// name.
 //   data_file_bench [--repeat N] [--items N,N,...] [--names ascii|mixed|both]
 #include <unistd.h>
 
@@ -54,22 +55,35 @@ std::string DataFileText(int count, bool mixed) {
   return Utf8ToCp932(text + "\r\n[Settings]\r\nRegEditVer=5\r\n\r\n");
 }
 
-// Milliseconds to load the file into an empty list.
-double LoadMs(const std::string& path, int expected) {
+struct Times {
+  double load = 0, save = 0;  // milliseconds
+};
+
+// Loads the file into an empty list, then saves the list (marked modified)
+// over it, as after an edit.
+Times LoadAndSave(const std::string& path, int expected) {
   ProgramState state;
   state.ExeFileName = path + ".exe";
   state.DataFileName = path;
   TBackItems items;
   Quiet prompts;
   DataFileContext context{state, items, prompts, nullptr};
+  Times times;
   auto start = bench::Clock::now();
   LoadDataFile(context);
-  double ms = bench::Seconds(start, bench::Clock::now()) * 1000;
+  times.load = bench::Seconds(start, bench::Clock::now()) * 1000;
   if (items.Count() != expected) {
     std::fprintf(stderr, "loaded %d items of %d\n", items.Count(), expected);
     std::exit(1);
   }
-  return ms;
+  state.DataModified = true;
+  start = bench::Clock::now();
+  if (!SaveDataFile(context)) {
+    std::fprintf(stderr, "cannot save %s\n", path.c_str());
+    std::exit(1);
+  }
+  times.save = bench::Seconds(start, bench::Clock::now()) * 1000;
+  return times;
 }
 
 std::vector<int> Counts(const char* list) {
@@ -108,17 +122,23 @@ int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("data_file_bench." + std::to_string(getpid()));
   fs::create_directories(dir);
-  std::printf("%-6s %8s %12s\n", "names", "items", "median ms");
+  std::printf("%-6s %8s %14s %14s\n", "names", "items", "load median ms", "save median ms");
   for (bool mixed : kinds) {
     for (int count : counts) {
       const std::string path = (dir / "bench.dat").string();
-      if (int error = platform::ReplaceFileContents(path, DataFileText(count, mixed)); error != 0) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        return 1;
+      const std::string text = DataFileText(count, mixed);
+      std::vector<double> loads, saves;
+      for (int r = 0; r < repeat; ++r) {
+        if (platform::ReplaceFileContents(path, text) != 0) {
+          std::fprintf(stderr, "cannot write %s\n", path.c_str());
+          return 1;
+        }
+        Times times = LoadAndSave(path, count);
+        loads.push_back(times.load);
+        saves.push_back(times.save);
       }
-      std::vector<double> times;
-      for (int r = 0; r < repeat; ++r) times.push_back(LoadMs(path, count));
-      std::printf("%-6s %8d %12.1f\n", mixed ? "mixed" : "ascii", count, bench::Median(times));
+      std::printf("%-6s %8d %14.1f %14.1f\n", mixed ? "mixed" : "ascii", count,
+                  bench::Median(loads), bench::Median(saves));
       std::fflush(stdout);
     }
   }

@@ -200,12 +200,22 @@ bool SaveDataFile(DataFileContext& context) {
       IniFile ini = IniFile::Load(state.DataFileName);
       ini.WriteString(kTarnwick, "Version", kDataFileVersion);
       ini.EraseSection(kBackupItems);
+      // The keys the section has: only a key met again is looked for (and
+      // written over), so that saving a long list is not quadratic.
+      ItemNameSet keys;
+      for (const std::string& key : ini.ReadSection(kBackupItems)) keys.Insert(key);
       for (int i = 0; i < context.items.Count(); ++i) {
         const TBackItem& item = context.items.Items(i);
         std::vector<std::string> fields = item.BackupKeys;
         fields.push_back(item.Comment);
         fields.push_back(item.NoDelete ? "1" : "0");
-        ini.WriteString(kBackupItems, ItemNameKey(item.Name), JoinCommaText(fields));
+        const std::string key = ItemNameKey(item.Name);
+        if (keys.Contains(key)) {
+          ini.WriteString(kBackupItems, key, JoinCommaText(fields));
+        } else {
+          ini.AppendString(kBackupItems, key, JoinCommaText(fields));
+          keys.Insert(key);
+        }
       }
       WriteOption(ini, kSettings, state.Settings);
       int error = platform::ReplaceFileContents(state.DataFileName, ini.Serialize());
