@@ -102,14 +102,17 @@ int WithBatchApplication(int& argc, char** argv, const std::function<int(bool)>&
 #ifdef _WIN32
   const bool addFallback = false;  // the desktop is always there
 #else
-  // The caller's platforms, else X, are tried first; offscreen, added last,
-  // means none of them could be opened (an X server that is not there).
+  // The caller's platforms, else X and Wayland as their variables name
+  // them, are tried first; offscreen, added last, means none of them could
+  // be opened (a server that is not there).
   std::vector<std::string> platforms = PlatformList();
   const bool addFallback =
       std::find(platforms.begin(), platforms.end(), kOffscreen) == platforms.end();
   if (addFallback) {
-    const std::string chosen = platforms.empty() ? "xcb" : std::getenv("QT_QPA_PLATFORM");
-    setenv("QT_QPA_PLATFORM", (chosen + ";" + kOffscreen).c_str(), 1);
+    std::string list = platforms.empty() ? "" : std::string(std::getenv("QT_QPA_PLATFORM")) + ";";
+    if (platforms.empty() && IsSet("DISPLAY")) list += "xcb;";
+    if (platforms.empty() && IsSet("WAYLAND_DISPLAY")) list += "wayland;";
+    setenv("QT_QPA_PLATFORM", (list + kOffscreen).c_str(), 1);
   }
 #endif
   // Standard error carries the program's own messages: what Qt says on the
