@@ -91,14 +91,14 @@ int main(int argc, char** argv) {
   const bool batchOnConsole =
       !valid || (options.BatchExport && (!ui::HasDisplay() || isatty(STDERR_FILENO)));
   const bool batchInWindow = !batchOnConsole && options.BatchExport;
-  // With a display, a run without a terminal shows the progress dialog; an X
-  // display that cannot be reached shows nothing rather than end the run.
-  if (batchInWindow) setenv("QT_QPA_PLATFORM", "xcb;offscreen", 0);  // unless the caller chose one
 #endif
   if (batchOnConsole) return console::RunBatch(input, openSource);
   if (batchInWindow) {
-    return ui::WithApplication(argc, argv, [&] {
-      return console::RunBatch(input, openSource, ui::ProgressDialogFactory());
+    // With a display, a run without a terminal shows the progress dialog; a
+    // display that cannot be opened leaves it to standard error, as a console.
+    return ui::WithBatchApplication(argc, argv, [&](bool onDisplay) {
+      return onDisplay ? console::RunBatch(input, openSource, ui::ProgressDialogFactory())
+                       : console::RunBatch(input, openSource);
     });
   }
   if (!ui::HasDisplay()) return console::ReportNoDisplay();

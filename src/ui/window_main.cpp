@@ -3,7 +3,13 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QtGlobal>
+#include <algorithm>
 #include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/path_utils.h"
 #include "platform/single_instance.h"
@@ -33,6 +39,34 @@ class WindowPorts : public StartupPorts {
   MessageBoxes prompts_;
 };
 
+constexpr const char* kOffscreen = "offscreen";
+
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+// The platforms QT_QPA_PLATFORM names, each tried in turn, without their
+// options ("xcb:option" is "xcb").
+std::vector<std::string> PlatformList() {
+  std::vector<std::string> platforms;
+  const char* value = std::getenv("QT_QPA_PLATFORM");
+  std::string_view rest = value ? value : "";
+  while (!rest.empty()) {
+    std::string_view entry = rest.substr(0, rest.find(';'));
+    rest.remove_prefix(std::min(rest.size(), entry.size() + 1));
+    entry = entry.substr(0, entry.find(':'));
+    if (!entry.empty()) platforms.emplace_back(entry);
+  }
+  return platforms;
+}
+
+// xcb and wayland (wayland-egl, ...) draw on a server that DISPLAY or
+// WAYLAND_DISPLAY names.
+bool NeedsServer(std::string_view platform) {
+  return platform == "xcb" || platform.substr(0, 7) == "wayland";
+}
+
 }  // namespace
 
 void UseJapaneseFont() {
@@ -55,16 +89,46 @@ bool HasDisplay() {
 #ifdef _WIN32
   return true;  // Windows always has its desktop
 #endif
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    if (const char* value = std::getenv(name); value && *value) return true;
+  if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY")) return true;
+  // A platform of the caller's choice counts unless it draws on an X or
+  // Wayland server, and none was named.
+  for (const std::string& platform : PlatformList()) {
+    if (!NeedsServer(platform)) return true;
   }
   return false;
 }
 
-int WithApplication(int& argc, char** argv, const std::function<int()>& body) {
+int WithBatchApplication(int& argc, char** argv, const std::function<int(bool)>& body) {
+#ifdef _WIN32
+  const bool addFallback = false;  // the desktop is always there
+#else
+  // The caller's platforms, else X and Wayland as their variables name
+  // them, are tried first; offscreen, added last, means none of them could
+  // be opened (a server that is not there).
+  std::vector<std::string> platforms = PlatformList();
+  const bool addFallback =
+      std::find(platforms.begin(), platforms.end(), kOffscreen) == platforms.end();
+  if (addFallback) {
+    std::string list = platforms.empty() ? "" : std::string(std::getenv("QT_QPA_PLATFORM")) + ";";
+    if (platforms.empty() && IsSet("DISPLAY")) list += "xcb;";
+    if (platforms.empty() && IsSet("WAYLAND_DISPLAY")) list += "wayland;";
+    setenv("QT_QPA_PLATFORM", (list + kOffscreen).c_str(), 1);
+  }
+#endif
+  // Standard error carries the program's own messages: what Qt says on the
+  // way (a platform that could not be opened, a runtime folder it lacks) is
+  // no concern of a run that needs no display. Its critical and fatal
+  // messages still go out.
+  static QtMessageHandler qtHandler = nullptr;
+  qtHandler = qInstallMessageHandler(
+      [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (qtHandler && (type == QtCriticalMsg || type == QtFatalMsg))
+          qtHandler(type, context, text);
+      });
   QApplication app(argc, argv);
   UseJapaneseFont();
-  return body();
+  const bool onDisplay = !addFallback || QGuiApplication::platformName() != kOffscreen;
+  return body(onDisplay);
 }
 
 std::function<std::unique_ptr<ProgressPort>(const bool&)> ProgressDialogFactory() {

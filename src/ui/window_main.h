@@ -15,11 +15,15 @@ namespace tarnwick::ui {
 void UseJapaneseFont();
 
 // True when a window can be shown: an X or Wayland display, or a Qt platform
-// chosen by the caller (offscreen for tests).
+// chosen by the caller that needs neither (offscreen for tests). xcb or
+// wayland without DISPLAY or WAYLAND_DISPLAY is no display.
 bool HasDisplay();
 
-// Runs body with a Qt application set up (font included) and returns its result.
-int WithApplication(int& argc, char** argv, const std::function<int()>& body);
+// Runs a batch run's body with a Qt application set up (font included) and
+// returns its result. A batch run never ends for want of a display: when
+// none of the platforms can be opened, Qt runs offscreen and body is told
+// onDisplay false, so that the run shows no dialog that nobody could see.
+int WithBatchApplication(int& argc, char** argv, const std::function<int(bool onDisplay)>& body);
 
 // The progress dialog, for batch runs on a display.
 std::function<std::unique_ptr<ProgressPort>(const bool&)> ProgressDialogFactory();

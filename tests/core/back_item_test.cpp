@@ -102,6 +102,25 @@ TEST(BackItemsTest, NameExistsIgnoresCaseAndTheEditedItem) {
   EXPECT_FALSE(items.NameExists("ｿﾌﾄ", -1));
 }
 
+// The set finds a name exactly when NameExists would: every name of the
+// table looked up in a set of each other one: ASCII, Japanese and mixed,
+// full and half width, and a kana with a combining sound mark.
+TEST(BackItemsTest, ItemNameSetFindsWhatNameExistsFinds) {
+  const std::vector<std::string> names = {
+      "Explorer", "EXPLORER", "explorer ", "ＡＢＣ",  "ａｂｃ", "ABC",          "abc", "ソフト",
+      "そふと",   "ｿﾌﾄ",      "ソフトA",   "ソフトa", "ｶﾞ",     "\u30AB\u3099", "ガ",  ""};
+  for (const std::string& listed : names) {
+    ItemNameSet set;
+    set.Insert(listed);
+    TBackItems items;
+    items.Add(listed, nullptr, "", false);
+    for (const std::string& asked : names) {
+      EXPECT_EQ(set.Contains(asked), items.NameExists(asked, -1))
+          << "'" << asked << "' in {'" << listed << "'}";
+    }
+  }
+}
+
 TEST(BackItemsTest, HasKeyFindsTheFirstMatchIgnoringCase) {
   TBackItem item;
   item.BackupKeys = {"HKCU\\Software\\A", "HKCU\\Software\\B", "HKCU\\Software\\a"};

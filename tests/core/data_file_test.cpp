@@ -187,6 +187,26 @@ TEST_F(DataFileTest, DuplicateNamesKeepTheirOwnKeysUnderNewNames) {
   EXPECT_EQ(items.Count(), 3);
 }
 
+// A second item whose name differs only in letter case is renamed; width
+// and kana type make different names.
+TEST_F(DataFileTest, NamesThatDifferOnlyInCaseAreDuplicatesOnLoad) {
+  struct Case {
+    const char* first;
+    const char* second;
+    const char* loadedAs;
+  };
+  for (const Case& c : {Case{"ＡＢＣ設定", "ａｂｃ設定", "ａｂｃ設定1"},
+                        Case{"Viewer", "VIEWER", "VIEWER1"}, Case{"ABC", "ＡＢＣ", "ＡＢＣ"},
+                        Case{"ソフト", "ｿﾌﾄ", "ｿﾌﾄ"}, Case{"ソフト", "そふと", "そふと"}}) {
+    WriteFileBytes(state.DataFileName,
+                   Utf8ToCp932(std::string("[Tarnwick]\r\nVersion=205\r\n[BackupItems]\r\n") +
+                               c.first + "=HKCU\\A,,0\r\n" + c.second + "=HKCU\\B,,0\r\n"));
+    Reload();
+    ASSERT_EQ(items.Count(), 2) << c.second;
+    EXPECT_EQ(items.Items(1).Name, c.loadedAs);
+  }
+}
+
 TEST_F(DataFileTest, BadItemOffersRetryWithoutDuplicatingItems) {
   // Another version would be rewritten at the next save, but not from a
   // read the user gave up on.

@@ -2,6 +2,9 @@
 // one per item, backups across runs, items whose keys are missing, and where
 // the registry comes from when -r is not given.
 #include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "common/text_codec.h"
 #include "e2e_support.h"
@@ -70,6 +73,35 @@ TEST_F(BatchExportTest, OneFileOfEachVersion) {
     ExpectSuccess(RunBatch());
     EXPECT_EQ(Read("items.reg"), Expected(version, std::string(kEditorText) + kViewerText));
     EXPECT_EQ(Read(data), before);  // nothing changed, so nothing saved
+  }
+}
+
+// A display named by the environment that nobody serves.
+std::string UnservedDisplay() {
+  for (int n = 90;; ++n) {
+    if (!std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) {
+      return ":" + std::to_string(n);
+    }
+  }
+}
+
+// As from cron with a desktop's environment: an X or Wayland platform
+// without its display, or a display that cannot be opened, still exports,
+// as quietly as on a console.
+TEST_F(BatchExportTest, ARunNeverNeedsADisplay) {
+  WriteData(kViewerItem, "RegEditVer=5\n");
+  const std::string display = UnservedDisplay();
+  const std::vector<std::map<std::string, std::string>> environments{
+      {{"QT_QPA_PLATFORM", "xcb"}},
+      {{"QT_QPA_PLATFORM", "wayland"}},
+      {{"DISPLAY", display}},
+      {{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}}};
+  for (const auto& variables : environments) {
+    SCOPED_TRACE(variables.begin()->first + "=" + variables.begin()->second);
+    environment = variables;
+    std::filesystem::remove(Path("items.reg"));
+    ExpectSuccess(RunBatch());
+    EXPECT_EQ(Read("items.reg"), Expected(5, kViewerText));
   }
 }
 

@@ -141,6 +141,12 @@ pid_t E2eTest::Spawn(const std::vector<std::string>& arguments, int errFd) {
 
   pid_t pid = fork();
   if (pid == 0) {
+    // The program starts as from a shell, whatever the test runner left
+    // ignored or blocked: a cancel signal must reach its handlers.
+    for (int signo : {SIGINT, SIGTERM, SIGHUP}) signal(signo, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     if (chdir(cwd.c_str()) != 0) _exit(126);
     int in = open("/dev/null", O_RDONLY);
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

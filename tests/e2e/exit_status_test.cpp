@@ -54,13 +54,18 @@ TEST_F(ExitStatusTest, CommandLineErrorsAreStatus2) {
   }
 }
 
+// An X platform asked for without a display to draw on is no display either.
 TEST_F(ExitStatusTest, TheWindowWithoutADisplayIsStatus7) {
-  Outcome outcome = Run({"-i" + settings, "-r" + prefix, data});
-  EXPECT_EQ(outcome.exitCode, 7) << outcome;
-  EXPECT_EQ(outcome.err,
-            "tarnwick: ディスプレイがないので、ウィンドウを開けません。一括書き出しには -w "
-            "を指定してください。\n");
-  ExpectNothingWritten();
+  for (const char* platform : {"", "xcb"}) {
+    SCOPED_TRACE(platform);
+    environment["QT_QPA_PLATFORM"] = platform;
+    Outcome outcome = Run({"-i" + settings, "-r" + prefix, data});
+    EXPECT_EQ(outcome.exitCode, 7) << outcome;
+    EXPECT_EQ(outcome.err,
+              "tarnwick: ディスプレイがないので、ウィンドウを開けません。一括書き出しには -w "
+              "を指定してください。\n");
+    ExpectNothingWritten();
+  }
 }
 
 TEST_F(ExitStatusTest, ASecondCopyIsStatus6WhateverItsEnvironment) {

@@ -5,9 +5,12 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "e2e_support.h"
+#include "same_bytes.h"
 
 namespace tarnwick::e2e {
 namespace {
@@ -28,34 +31,47 @@ class CancelTest : public E2eTest {
     test::WriteFileBytes(Path("Slow.reg.bak"), "older");
   }
 
-  // Starts a run and returns once it is writing the REG file, under its
-  // temporary name until the file is complete. -1 when the run ended first.
-  pid_t StartExport(const std::vector<std::string>& arguments) {
-    pid_t pid = Start(arguments);
+  // Lets the run go on in short steps, stopping it (SIGSTOP) after each one,
+  // until `ready` holds while it is stopped; then returns true with the run
+  // still stopped, so that a signal sent now arrives at that very point of
+  // the export, however fast or slow the machine. False, with the run
+  // reaped, when it ended first.
+  bool StopWhen(pid_t pid, const std::function<bool()>& ready) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!Exists("Slow.reg.tarnwick-tmp")) {
+    for (;;) {
+      kill(pid, SIGSTOP);
       int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) {
+      if (waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) {
         ADD_FAILURE() << "the run ended (status " << status << ") before it was interrupted:\n"
                       << Read("stderr.txt");
-        return -1;
+        return false;
       }
+      if (ready()) return true;
       if (std::chrono::steady_clock::now() > deadline) {
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
-        ADD_FAILURE() << "the export never started";
-        return -1;
+        ADD_FAILURE() << "the run never came to the point where it is interrupted";
+        return false;
       }
+      kill(pid, SIGCONT);
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return pid;
   }
+
+  // Sends signo to the stopped run and lets it go on.
+  static void SignalStopped(pid_t pid, int signo) {
+    kill(pid, signo);
+    kill(pid, SIGCONT);
+  }
+
+  // The slow item's file is begun and, under its temporary name, not complete.
+  bool WritingSlowFile() const { return Exists("Slow.reg.tarnwick-tmp"); }
 
   void ExpectCancelledBy(int signo, const Outcome& outcome) {
     EXPECT_EQ(outcome.exitCode, 128 + signo) << outcome;
     EXPECT_NE(outcome.err.find("tarnwick: 書き出しを中止しました。\n"), std::string::npos);
-    EXPECT_EQ(Read("Slow.reg"), "earlier");
-    EXPECT_EQ(Read("Slow.reg.bak"), "older");
+    EXPECT_TRUE(test::SameBytes("earlier", Read("Slow.reg")));
+    EXPECT_TRUE(test::SameBytes("older", Read("Slow.reg.bak")));
     EXPECT_FALSE(Exists("Slow.reg.bak.tmp"));
     EXPECT_FALSE(Exists("Slow.reg.tarnwick-tmp"));
     EXPECT_NE(Read(data).find("empty=,1\r\n"), std::string::npos);  // saved after the cancel
@@ -63,32 +79,32 @@ class CancelTest : public E2eTest {
 };
 
 TEST_F(CancelTest, CtrlCCancelsEvenWithTheDisplayOff) {
-  pid_t pid = StartExport(BatchArguments({"-p"}));
-  ASSERT_GT(pid, 0);
-  kill(pid, SIGINT);
+  pid_t pid = Start(BatchArguments({"-p"}));
+  ASSERT_TRUE(StopWhen(pid, [this] { return WritingSlowFile(); }));
+  SignalStopped(pid, SIGINT);
   ExpectCancelledBy(SIGINT, Wait(pid));
 }
 
 TEST_F(CancelTest, SigtermCancels) {
-  pid_t pid = StartExport(BatchArguments());
-  ASSERT_GT(pid, 0);
-  kill(pid, SIGTERM);
+  pid_t pid = Start(BatchArguments());
+  ASSERT_TRUE(StopWhen(pid, [this] { return WritingSlowFile(); }));
+  SignalStopped(pid, SIGTERM);
   ExpectCancelledBy(SIGTERM, Wait(pid));
 }
 
 TEST_F(CancelTest, AKilledRunLeavesNoLockBehind) {
-  pid_t pid = StartExport(BatchArguments());
-  ASSERT_GT(pid, 0);
+  pid_t pid = Start(BatchArguments());
+  ASSERT_TRUE(StopWhen(pid, [this] { return WritingSlowFile(); }));
   kill(pid, SIGKILL);
   EXPECT_EQ(Wait(pid).signal, SIGKILL);
   // The earlier file and its backup are as they were; the next run takes
   // the lock, removes the killed run's half file and keeps one backup.
-  EXPECT_EQ(Read("Slow.reg"), "earlier");
-  EXPECT_EQ(Read("Slow.reg.bak"), "older");
+  EXPECT_TRUE(test::SameBytes("earlier", Read("Slow.reg")));
+  EXPECT_TRUE(test::SameBytes("older", Read("Slow.reg.bak")));
   WriteUserReg("[Software\\\\Slow] 1733600000\n\"v\"=dword:00000001\n\n");
   Outcome next = RunBatch();
   EXPECT_EQ(next.exitCode, 0) << next;
-  EXPECT_EQ(Read("Slow.reg.bak"), "earlier");
+  EXPECT_TRUE(test::SameBytes("earlier", Read("Slow.reg.bak")));
   EXPECT_FALSE(Exists("Slow.reg.tarnwick-tmp"));
 }
 
@@ -96,20 +112,23 @@ TEST_F(CancelTest, ACancelInTheSecondItemKeepsTheFirstWholeAndNoPartOfTheSecond)
   WriteData("viewer=HKCU\\Software\\Slow\\K000\\S000000,,0\nslow=HKCU\\Software\\Slow,,0\n",
             "RegEditVer=4\nFullRestore=1\nRegFileName=Slow.reg\n");
   pid_t pid = Start(BatchArguments());
-  // The first item is complete once the second has begun to fill the file.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!(Exists("Slow.reg.tarnwick-tmp") && Read("Slow.reg.tarnwick-tmp").size() > 200000)) {
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  kill(pid, SIGTERM);
+  // The first item is complete once the second has filled the file past
+  // what any buffer holds; the file is not complete while it has its
+  // temporary name.
+  ASSERT_TRUE(StopWhen(pid, [this] {
+    std::error_code error;
+    auto size = std::filesystem::file_size(Path("Slow.reg.tarnwick-tmp"), error);
+    return !error && size > 200000;
+  }));
+  SignalStopped(pid, SIGTERM);
   Outcome outcome = Wait(pid);
   EXPECT_EQ(outcome.exitCode, 128 + SIGTERM) << outcome;
-  EXPECT_EQ(Read("Slow.reg"),
-            "REGEDIT4\r\n\r\n"
-            "[-HKEY_CURRENT_USER\\Software\\Slow\\K000\\S000000]\r\n\r\n"
-            "[HKEY_CURRENT_USER\\Software\\Slow\\K000\\S000000]\r\n"
-            "\"v\"=dword:00000000\r\n\r\n");
+  EXPECT_TRUE(
+      test::SameBytes("REGEDIT4\r\n\r\n"
+                      "[-HKEY_CURRENT_USER\\Software\\Slow\\K000\\S000000]\r\n\r\n"
+                      "[HKEY_CURRENT_USER\\Software\\Slow\\K000\\S000000]\r\n"
+                      "\"v\"=dword:00000000\r\n\r\n",
+                      Read("Slow.reg")));
 }
 
 }  // namespace

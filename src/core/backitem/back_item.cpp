@@ -126,6 +126,46 @@ bool TBackItems::NameExists(std::string_view name, int exceptIndex) const {
   return false;
 }
 
+namespace {
+
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+std::string AsciiLowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return lower;
+}
+
+}  // namespace
+
+void ItemNameSet::Insert(std::string_view name) {
+  if (IsAscii(name)) {
+    asciiFolded_.insert(AsciiLowerCase(name));
+    asciiWithoutKey_.emplace_back(name);
+    return;
+  }
+  std::string key = CollationKeyIgnoreCase(name);
+  otherKeys_.insert(key);
+  allKeys_.insert(std::move(key));
+}
+
+bool ItemNameSet::Contains(std::string_view name) const {
+  if (IsAscii(name)) {
+    return asciiFolded_.count(AsciiLowerCase(name)) != 0 ||
+           (!otherKeys_.empty() && otherKeys_.count(CollationKeyIgnoreCase(name)) != 0);
+  }
+  for (const std::string& ascii : asciiWithoutKey_) allKeys_.insert(CollationKeyIgnoreCase(ascii));
+  asciiWithoutKey_.clear();
+  return allKeys_.count(CollationKeyIgnoreCase(name)) != 0;
+}
+
 BackListUpdate TBackItems::BuildListUpdate(const BackListView& view) const {
   BackListUpdate update;
   std::string focused = view.FocusedCaption();

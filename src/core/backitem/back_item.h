@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "common/ports.h"
@@ -34,6 +35,24 @@ std::string ItemNameTextProblem(std::string_view name);
 
 // The texts of the auto-delete column.
 const char* NoDeleteText(bool noDelete);
+
+// A set of item names that tells whether a name is taken as
+// TBackItems::NameExists does (SameTextIgnoreCase), without comparing the
+// name with each of them: loading a data file asks once per item.
+class ItemNameSet {
+ public:
+  void Insert(std::string_view name);
+  bool Contains(std::string_view name) const;
+
+ private:
+  // Two ASCII names are the same when they differ in letter case alone;
+  // every other pair is the collator's to compare, through its keys. The
+  // ASCII names' keys are made when a non-ASCII name is first looked up.
+  std::unordered_set<std::string> asciiFolded_;       // ASCII names, in lower case
+  std::unordered_set<std::string> otherKeys_;         // keys of the other names
+  mutable std::unordered_set<std::string> allKeys_;   // keys of every name made so far
+  mutable std::vector<std::string> asciiWithoutKey_;  // ASCII names not yet in allKeys_
+};
 
 class TBackItems {
  public:

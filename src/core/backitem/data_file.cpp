@@ -59,12 +59,17 @@ std::string CaptionFor(const ProgramState& state) {
 // and the list of such renames is returned.
 std::vector<std::string> ReadItemsAndSettings(const IniFile& ini, DataFileContext& context) {
   const auto lines = ini.ReadSectionLines(kBackupItems);
+  // Looked up in sets: comparing each name with every other one would make
+  // loading a long list take minutes.
+  ItemNameSet listed, lineNames;
+  for (int i = 0; i < context.items.Count(); ++i) listed.Insert(context.items.Items(i).Name);
   std::vector<std::string> names;
-  for (const auto& line : lines) names.push_back(ItemNameFromKey(line.first));
+  for (const auto& line : lines) {
+    names.push_back(ItemNameFromKey(line.first));
+    lineNames.Insert(names.back());
+  }
   auto taken = [&](const std::string& name) {
-    return context.items.NameExists(name, -1) ||
-           std::any_of(names.begin(), names.end(),
-                       [&](const std::string& other) { return SameTextIgnoreCase(other, name); });
+    return listed.Contains(name) || lineNames.Contains(name);
   };
   std::vector<std::string> renamed;
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -72,13 +77,14 @@ std::vector<std::string> ReadItemsAndSettings(const IniFile& ini, DataFileContex
     if (fields.size() < 2) throw DataFormatError("an item needs a comment and a flag");
     std::vector<std::string> keys(fields.begin(), fields.end() - 2);
     std::string name = names[i];
-    if (context.items.NameExists(name, -1)) {
+    if (listed.Contains(name)) {
       std::string unique;
       for (int n = 1; unique.empty() || taken(unique); ++n) unique = name + std::to_string(n);
       renamed.push_back(name + " → " + unique);
       name = unique;
     }
     context.items.Add(name, &keys, fields[fields.size() - 2], fields.back() == "1");
+    listed.Insert(name);
   }
   if (context.view) context.items.UpdateListView(*context.view);
   context.state.Settings = context.state.DefaultSettings;
@@ -194,12 +200,22 @@ bool SaveDataFile(DataFileContext& context) {
       IniFile ini = IniFile::Load(state.DataFileName);
       ini.WriteString(kTarnwick, "Version", kDataFileVersion);
       ini.EraseSection(kBackupItems);
+      // The keys the section has: only a key met again is looked for (and
+      // written over), so that saving a long list is not quadratic.
+      ItemNameSet keys;
+      for (const std::string& key : ini.ReadSection(kBackupItems)) keys.Insert(key);
       for (int i = 0; i < context.items.Count(); ++i) {
         const TBackItem& item = context.items.Items(i);
         std::vector<std::string> fields = item.BackupKeys;
         fields.push_back(item.Comment);
         fields.push_back(item.NoDelete ? "1" : "0");
-        ini.WriteString(kBackupItems, ItemNameKey(item.Name), JoinCommaText(fields));
+        const std::string key = ItemNameKey(item.Name);
+        if (keys.Contains(key)) {
+          ini.WriteString(kBackupItems, key, JoinCommaText(fields));
+        } else {
+          ini.AppendString(kBackupItems, key, JoinCommaText(fields));
+          keys.Insert(key);
+        }
       }
       WriteOption(ini, kSettings, state.Settings);
       int error = platform::ReplaceFileContents(state.DataFileName, ini.Serialize());

@@ -168,6 +168,10 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
   target.lines.push_back(Line{std::string(key), std::string(value), true});
 }
 
+void IniFile::AppendString(std::string_view section, std::string_view key, std::string_view value) {
+  SectionForWrite(section).lines.push_back(Line{std::string(key), std::string(value), true});
+}
+
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int32_t value) {
   WriteString(section, key, std::to_string(value));
 }

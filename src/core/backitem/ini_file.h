@@ -37,6 +37,9 @@ class IniFile {
   bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
 
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  // Adds the line at the end of the section without looking for the key, for
+  // a caller that knows the section has no such key.
+  void AppendString(std::string_view section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, int32_t value);
   void WriteBool(std::string_view section, std::string_view key, bool value);
   void EraseSection(std::string_view section);

@@ -29,6 +29,10 @@ bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
   return CompareTextIgnoreCase(a, b) == 0;
 }
 
+std::string CollationKeyIgnoreCase(std::string_view text) {
+  return platform::JapaneseKeyIgnoreCase(text);
+}
+
 int CompareTextLocale(std::string_view a, std::string_view b) {
   return platform::CompareJapanese(a, b, false);
 }

@@ -1,6 +1,7 @@
 // Locale-aware comparison of names, as the user's locale (Japanese) sorts them.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace tarnwick {
@@ -13,5 +14,10 @@ int CompareTextIgnoreCase(std::string_view a, std::string_view b);
 int CompareTextLocale(std::string_view a, std::string_view b);
 
 bool SameTextIgnoreCase(std::string_view a, std::string_view b);
+
+// A key of the text for CompareTextIgnoreCase: the keys of two texts are
+// equal exactly when it finds them equal, so that names can be looked up in
+// a set instead of being compared one by one.
+std::string CollationKeyIgnoreCase(std::string_view text);
 
 }  // namespace tarnwick

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace tarnwick::platform {
@@ -41,5 +42,9 @@ char16_t LowerCaseOf(char16_t unit);
 // type count); ignoreCase compares as if both were case-folded. Negative,
 // zero or positive.
 int CompareJapanese(std::string_view a, std::string_view b, bool ignoreCase);
+
+// The collation key of a UTF-8 text for CompareJapanese(a, b, true): the keys
+// of two texts are equal exactly when that comparison finds them equal.
+std::string JapaneseKeyIgnoreCase(std::string_view text);
 
 }  // namespace tarnwick::platform

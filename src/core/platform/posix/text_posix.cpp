@@ -137,4 +137,23 @@ int CompareJapanese(std::string_view a, std::string_view b, bool ignoreCase) {
   return Sign(r);
 }
 
+std::string JapaneseKeyIgnoreCase(std::string_view text) {
+  // The same folding and collator as CompareJapanese: ICU's sort keys
+  // compare as its comparison does.
+  const std::u16string folded = FoldCase(text);
+  const auto* units = reinterpret_cast<const UChar*>(folded.data());
+  const auto length = static_cast<int32_t>(folded.size());
+  std::string key(folded.size() * 4 + 16, '\0');
+  int32_t n =
+      ucol_getSortKey(JapaneseCollator(), units, length, reinterpret_cast<uint8_t*>(key.data()),
+                      static_cast<int32_t>(key.size()));
+  if (n > static_cast<int32_t>(key.size())) {
+    key.resize(static_cast<std::size_t>(n));
+    n = ucol_getSortKey(JapaneseCollator(), units, length, reinterpret_cast<uint8_t*>(key.data()),
+                        n);
+  }
+  key.resize(static_cast<std::size_t>(n));
+  return key;
+}
+
 }  // namespace tarnwick::platform

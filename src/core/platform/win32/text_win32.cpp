@@ -61,4 +61,22 @@ int CompareJapanese(std::string_view a, std::string_view b, bool ignoreCase) {
   return r == 0 ? wa.compare(wb) : r - CSTR_EQUAL;
 }
 
+std::string JapaneseKeyIgnoreCase(std::string_view text) {
+  // LCMapStringEx's sort keys compare as CompareStringEx does with the same
+  // flags. Where there is none (an empty text), the comparison falls back
+  // on the units, and so does the key, marked apart from sort keys.
+  std::wstring wide = Widen(text);
+  const int length = static_cast<int>(wide.size());
+  const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+  int n = LCMapStringEx(L"ja-JP", flags, wide.data(), length, nullptr, 0, nullptr, nullptr, 0);
+  std::string key(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+  if (n > 0) {
+    n = LCMapStringEx(L"ja-JP", flags, wide.data(), length, reinterpret_cast<LPWSTR>(key.data()), n,
+                      nullptr, nullptr, 0);
+  }
+  if (n <= 0) return std::string(1, '\0') + std::string(text);
+  key.resize(static_cast<std::size_t>(n));
+  return key;
+}
+
 }  // namespace tarnwick::platform
