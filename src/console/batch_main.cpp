@@ -34,6 +34,7 @@ constexpr const char* kUsage =
     "のものを使います。\n"
     "  オプションは / でも始められます。-i の値は空白を空けずに続けます (例: -i:my.ini)。\n"
     "  相対パスは、プログラムのフォルダーを基準にします。\n"
+    "  --compare REG ファイル: インポートでレジストリの何が変わるかを表示します\n"
     "  --help でこの説明を、--version でバージョンを表示します。\n";
 #else
 constexpr const char* kUsage =
@@ -49,6 +50,7 @@ constexpr const char* kUsage =
     "  ($XDG_CONFIG_HOME があれば $XDG_CONFIG_HOME/tarnwick/)。\n"
     "  -i、-r、-u の値は空白を空けずに続けます (例: -r/home/user/.wine)。\n"
     "  相対パスは、現在のフォルダーを基準にします。\n"
+    "  --compare REG ファイル [-r] [-u]: インポートでレジストリの何が変わるかを表示します\n"
     "  --help でこの説明を、--version でバージョンを表示します。\n";
 #endif
 
