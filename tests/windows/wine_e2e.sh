@@ -3,7 +3,8 @@
 # written with Wine's own regedit, exported with tarnwick.exe -w in both REG
 # versions and compared byte for byte with the expected files; each export
 # is imported again under a fresh key name and must bring back every value;
-# FullRestore must remove a subkey added after the backup; and the Linux
+# FullRestore must remove a subkey added after the backup; --compare must
+# find nothing to change after each import; and the Linux
 # program, reading the same prefix's files, must write the same bytes,
 # also of hostile names and data.
 #   wine_e2e.sh TARNWICK_EXE EXPECTED_DIR [LINUX_TARNWICK]
@@ -155,6 +156,9 @@ for version in 4 5; do
     if [ "$version" = 5 ]; then to_reg5; else sed 's/$/\r/' | iconv -f UTF-8 -t CP932; fi
   } >"$work/back$version.reg"
   wine regedit /S "$(win "$work/back$version.reg")"
+  # What Wine's regedit imported is what --compare reads in the file.
+  wine "$exe" --compare "$(win "$work/back$version.reg")" >"$work/compare.txt" 2>&1 ||
+    fail "version $version: --compare after the import: $(cat "$work/compare.txt")"
   sed 's/TarnwickE2E/TarnwickBack/' "$work/v5nl.dat" >"$work/back.dat"
   run_exe back
   want=$(from_reg "$work/v5nl.reg" | sed 's/TarnwickE2E/TarnwickBack/g')
@@ -165,6 +169,9 @@ done
 # FullRestore: a subkey added after the backup is gone after the import.
 wine reg add 'HKCU\Software\TarnwickE2E\Added' /v later /d x /f >/dev/null
 wine regedit /S "$(win "$work/v5.reg")"
+status=0
+wine "$exe" --compare "$(win "$work/v5.reg")" >"$work/compare.txt" 2>&1 || status=$?
+[ "$status" = 0 ] || fail "--compare after a FullRestore import: status $status, $(cat "$work/compare.txt")"
 if wine reg query 'HKCU\Software\TarnwickE2E\Added' >/dev/null 2>&1; then
   fail "FullRestore left a subkey added after the backup"
 fi
