@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "common/ports.h"
+#include "regwrite/reg_check.h"
 #include "regwrite/reg_file.h"
 #include "regwrite/reg_text.h"
 #include "synthetic_registry.h"
@@ -24,11 +25,14 @@ std::uint64_t FileSize(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
-std::uint64_t ExportBenchKey(RegistryStore& store, int version, const std::string& path) {
+std::uint64_t ExportBenchKey(RegistryStore& store, int version, const std::string& path,
+                             WrittenRecord* record) {
   RegOutputFile file;
   file.SetRegVersion(version);
   NoProgress progress;
   RegWriter writer(store, file, progress);
+  if (record) record->Clear();
+  writer.Record = record;
   writer.TotalKeyCount = 1;
   file.OpenRegFile(path);
   writer.RegWriteHeader();
@@ -37,6 +41,10 @@ std::uint64_t ExportBenchKey(RegistryStore& store, int version, const std::strin
   }
   file.CloseRegFile();
   return FileSize(path);
+}
+
+void CheckBenchExport(const std::string& path, int version, const WrittenRecord& record) {
+  CheckRegFile(path, path, version, record, record.Entries().size());
 }
 
 }  // namespace tarnwick::bench

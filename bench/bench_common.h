@@ -9,7 +9,8 @@
 
 namespace tarnwick {
 class RegistryStore;
-}
+class WrittenRecord;
+}  // namespace tarnwick
 
 namespace tarnwick::bench {
 
@@ -27,7 +28,13 @@ std::uint64_t FileSize(const std::string& path);
 
 // Exports the bench key as the program does: header, then the key path at
 // depth 0 with its whole subtree. Returns the file size; throws
-// std::runtime_error when the key is missing from the store.
-std::uint64_t ExportBenchKey(RegistryStore& store, int version, const std::string& path);
+// std::runtime_error when the key is missing from the store. With record,
+// what is written is recorded there, as the export run records it.
+std::uint64_t ExportBenchKey(RegistryStore& store, int version, const std::string& path,
+                             WrittenRecord* record = nullptr);
+
+// Reads an export back and checks it against its record, as the export run
+// does before a file takes its place. Throws when it differs.
+void CheckBenchExport(const std::string& path, int version, const WrittenRecord& record);
 
 }  // namespace tarnwick::bench

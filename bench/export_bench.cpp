@@ -1,6 +1,8 @@
 // Export throughput: loads a Wine prefix holding a synthetic key tree and
 // exports HKCU\Software\Bench as version 5 and as REGEDIT4, next to a plain
-// write() loop of the same size as the raw I/O limit. Prints medians.
+// write() loop of the same size as the raw I/O limit, and each export again
+// as the program makes it: recording what it writes, then reading the file
+// back and checking it. Prints medians.
 //
 //   export_bench [--repeat N] [--keys N,N,...] [--prefix DIR] [--keep-output DIR]
 //
@@ -31,6 +33,7 @@
 #include "common/ports.h"
 #include "registry/registry.h"
 #include "registry/wine/wine_prefix_store.h"
+#include "regwrite/reg_check.h"
 #include "regwrite/reg_file.h"
 #include "regwrite/reg_text.h"
 #include "synthetic_registry.h"
@@ -168,6 +171,8 @@ struct Measurement {
   std::uint64_t v5Bytes = 0;
   std::uint64_t v4Bytes = 0;
   std::vector<double> load, v5, v4, raw;
+  // The export that records what it writes, and the check that reads it back.
+  std::vector<double> v5Recorded, v5Check, v4Recorded, v4Check;
 };
 
 Measurement Prepare(const std::string& prefixDir) {
@@ -196,6 +201,15 @@ void MeasureRound(Measurement& m, const std::string& outDir, bool count, bool ke
   auto t3 = Clock::now();
   WriteChunks(rawPath, m.v5Bytes);
   auto t4 = Clock::now();
+  tarnwick::WrittenRecord record;
+  ExportBenchKey(*store, 5, v5Path, &record);
+  auto t5 = Clock::now();
+  tarnwick::bench::CheckBenchExport(v5Path, 5, record);
+  auto t6 = Clock::now();
+  ExportBenchKey(*store, 4, v4Path, &record);
+  auto t7 = Clock::now();
+  tarnwick::bench::CheckBenchExport(v4Path, 4, record);
+  auto t8 = Clock::now();
   // Deleted at once, their dirty pages are dropped instead of being written
   // back to disk while the next measurement runs.
   if (!keepOutput) {
@@ -213,6 +227,10 @@ void MeasureRound(Measurement& m, const std::string& outDir, bool count, bool ke
   m.v5.push_back(Seconds(t1, t2));
   m.v4.push_back(Seconds(t2, t3));
   m.raw.push_back(Seconds(t3, t4));
+  m.v5Recorded.push_back(Seconds(t4, t5));
+  m.v5Check.push_back(Seconds(t5, t6));
+  m.v4Recorded.push_back(Seconds(t6, t7));
+  m.v4Check.push_back(Seconds(t7, t8));
 }
 
 // Round 0 warms the caches and is not counted. Every round visits all
@@ -261,6 +279,21 @@ void Print(const Measurement& m) {
   PrintRow("export v5 (UTF-16LE)", m.v5, m.v5Bytes, m.inputBytes, m.keys);
   PrintRow("export v4 (CP932)", m.v4, m.v4Bytes, m.inputBytes, m.keys);
   PrintRow("1 KiB write()s", m.raw, m.v5Bytes, 0, 0);
+  PrintRow("v5 export, recording", m.v5Recorded, m.v5Bytes, m.inputBytes, m.keys);
+  PrintRow("v5 read back, check", m.v5Check, m.v5Bytes, 0, m.keys);
+  PrintRow("v4 export, recording", m.v4Recorded, m.v4Bytes, m.inputBytes, m.keys);
+  PrintRow("v4 read back, check", m.v4Check, m.v4Bytes, 0, m.keys);
+  // What checking adds to an export: the recording export and the check,
+  // over the plain export of the same round.
+  auto added = [](const std::vector<double>& plain, const std::vector<double>& recorded,
+                  const std::vector<double>& check) {
+    std::vector<double> r;
+    for (std::size_t i = 0; i < plain.size(); ++i)
+      r.push_back((recorded[i] + check[i]) / plain[i] - 1);
+    return 100 * Median(r);
+  };
+  std::printf("  checking adds to the export: v5 %.1f%%, v4 %.1f%% (median of per-round ratios)\n",
+              added(m.v5, m.v5Recorded, m.v5Check), added(m.v4, m.v4Recorded, m.v4Check));
 
   std::vector<double> ratios;
   for (std::size_t i = 0; i < m.v5.size(); ++i) ratios.push_back(m.raw[i] / m.v5[i]);

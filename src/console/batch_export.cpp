@@ -49,6 +49,7 @@ StartupOutcome RunBatchExport(Session& session, PromptPort& prompts, ProgressPor
   if (!exported.losses.Empty()) {
     std::string text = "バックアップにはすべてが入っていません:";
     for (const std::string& line : ExportLossLines(exported.losses)) text += "\n" + line;
+    if (exported.checked.keys > 0) text += "\n" + CheckedCountsText(exported.checked);
     prompts.ShowMessage(text, kProgramName, PromptIcon::Warning);
   }
   DataFileContext data{session.state, session.items, prompts};

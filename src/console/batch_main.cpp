@@ -65,9 +65,9 @@ class SignalCancelProgress : public ProgressPort {
     CheckSignal();
     inner_->SetProgress(position);
   }
-  void FinishProgress() override {
+  void FinishProgress(const std::string& note) override {
     CheckSignal();
-    inner_->FinishProgress();
+    inner_->FinishProgress(note);
   }
   void CloseProgress() override { inner_->CloseProgress(); }
   void CheckCancel() override {

@@ -90,10 +90,10 @@ void TerminalProgress::SetProgress(int percent) {
   if (shown_ && percent != last_) Draw(percent);
 }
 
-void TerminalProgress::FinishProgress() {
+void TerminalProgress::FinishProgress(const std::string& note) {
   CheckCancel();
   if (!shown_) return;
-  Write("\r" + caption_ + " 終了しました。" + kClearToEnd + "\n");
+  Write("\r" + caption_ + " 終了しました。" + note + kClearToEnd + "\n");
   lineOpen_ = false;
   shown_ = false;
 }

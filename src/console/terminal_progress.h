@@ -17,7 +17,7 @@ class TerminalProgress : public ProgressPort {
 
   void StartProgress(const std::string& info, const std::string& caption, int max) override;
   void SetProgress(int percent) override;
-  void FinishProgress() override;
+  void FinishProgress(const std::string& note) override;
   void CloseProgress() override;
   void CheckCancel() override;
   // A terminal has no events to handle; a cancel signal is seen at the next check.

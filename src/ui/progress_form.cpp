@@ -63,12 +63,12 @@ void TProgressForm::SetProgress(int position) {
   UpdatePercentText();
 }
 
-void TProgressForm::FinishProgress() {
+void TProgressForm::FinishProgress(const std::string& note) {
   if (progressOff_) return;
   CheckCancel();
   if (!isVisible()) return;
   ProgressBar->setValue(ProgressBar->maximum());
-  InfoText->setText("終了しました。");
+  InfoText->setText(QString::fromStdString("終了しました。" + note));
   ProgressText->clear();
   close();
 }

@@ -24,7 +24,7 @@ class TProgressForm : public QDialog, public ProgressPort {
 
   void StartProgress(const std::string& info, const std::string& caption, int max) override;
   void SetProgress(int position) override;
-  void FinishProgress() override;
+  void FinishProgress(const std::string& note) override;
   void CloseProgress() override;
   void CheckCancel() override;
   void ProcessMessages() override;

@@ -223,7 +223,9 @@ TEST_F(ExitStatusTest, ABackupThatDoesNotHoldEverythingIsStatus8AndSaysWhat) {
                 key +
                 "\n"
                 "tarnwick: Shift-JIS にない文字を ? にしました: " +
-                key + " の値 '𠮷'\n");
+                key +
+                " の値 '𠮷'\n"
+                "tarnwick: 検証済み: キー 2、値 2\n");
   // The REG file is as it always was: '?' where Shift-JIS has no character.
   EXPECT_NE(Read("items.reg").find("\\Viewer\\?]\r\n\"?\"=\"ok\""), std::string::npos);
 }

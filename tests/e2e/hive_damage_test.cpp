@@ -24,6 +24,12 @@ std::string Line(const std::string& where, const std::string& reason) {
   return "tarnwick: 読めませんでした: " + where + " (" + reason + ")\n";
 }
 
+// The line after the losses: what the file held, read back and checked.
+std::string Checked(int keys, int values) {
+  return "tarnwick: 検証済み: キー " + std::to_string(keys) + "、値 " + std::to_string(values) +
+         "\n";
+}
+
 std::string Damaged(const std::string& what) {
   return Line(kKey, "ハイブが壊れています: " + what);
 }
@@ -124,30 +130,36 @@ TEST_F(HiveDamageTest, DamageInsideAHiveIsReportedAndNeverWrittenInPart) {
       "1 つのキーになります)";
   const DamageCase cases[] = {
       {"undecodable key name", Damage::KeyName,
-       Damaged("名前を読めないサブキーが 1 個あります (書き出していません)"), "\\Tabs]", "日本"},
+       Damaged("名前を読めないサブキーが 1 個あります (書き出していません)") + Checked(5, 6),
+       "\\Tabs]", "日本"},
       {"undecodable value name", Damage::ValueName,
-       Damaged("名前を読めない値が 1 個あります (書き出していません)"), "\"Big\"", "値"},
+       Damaged("名前を読めない値が 1 個あります (書き出していません)") + Checked(6, 6), "\"Big\"",
+       "値"},
       {"parent field naming another key", Damage::Parent, "", "\\Tabs]\n\"Width\"", ""},
       {"subkey looping back", Damage::Loop,
        Line(kKey + "\\Tabs\\Editor",
-            "ハイブが壊れています: 上のキーに戻っているので、たどっていません"),
+            "ハイブが壊れています: 上のキーに戻っているので、たどっていません") +
+           Checked(5, 7),
        "\\Tabs]", "\\Inner]"},
       {"names differing only in case", Damage::CaseOnly,
        Line(kKey + "\\sub", "ハイブが壊れています: " + caseOnly) +
-           Line(kKey + "\\SUB", "ハイブが壊れています: " + caseOnly),
+           Line(kKey + "\\SUB", "ハイブが壊れています: " + caseOnly) + Checked(6, 7),
        "\\sub]\n\"v\"=dword:00000001\n\n[" + kKey + "\\SUB]\n\"v\"=dword:00000002", "\\SUX]"},
       {"one name twice", Damage::SameName,
        Line(kKey + "\\sub",
-            "ハイブが壊れています: 同じ名前のキーがもう 1 つあるので、2 つ目は書き出していません"),
+            "ハイブが壊れています: 同じ名前のキーがもう 1 つあるので、2 つ目は書き出していません") +
+           Checked(5, 6),
        "\\sub]\n\"v\"=dword:00000001", "dword:00000002"},
       {"big data cut short", Damage::ShortData,
        Line(kKey + " の値 'Big'",
             "ハイブが壊れています: データが記録より短くなっています (40000 バイトのうち 32688 "
-            "バイト。書き出していません)"),
+            "バイト。書き出していません)") +
+           Checked(6, 6),
        "\"値\"", "\"Big\""},
       {"data longer than its cell", Damage::LongData,
        Line(kKey + " の値 'Font'",
-            "ハイブが壊れています: データの記録が正しくありません (書き出していません)"),
+            "ハイブが壊れています: データの記録が正しくありません (書き出していません)") +
+           Checked(6, 6),
        "\"値\"", "Meiryo"},
   };
   for (const DamageCase& c : cases) {
@@ -175,7 +187,8 @@ TEST_F(HiveDamageTest, ADamagedUserHiveLeavesOutOnlyTheUsersKeys) {
   EXPECT_EQ(outcome.err,
             kHead + prefix + "\n" + kLosses +
                 Line(kKey, "Windows のレジストリ ハイブを読み込めません: " + UserHive() +
-                               " (ハイブが壊れているか、ハイブ ファイルではありません)"));
+                               " (ハイブが壊れているか、ハイブ ファイルではありません)") +
+                Checked(1, 1));
   EXPECT_EQ(Read("items.reg"), test::RegFileBytes(4,
                                                   "REGEDIT4\n\n"
                                                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Fixture]\n"
@@ -194,7 +207,8 @@ TEST_F(HiveDamageTest, ACopyOfConfigServesTheMachinesKeysAndHasNoUser) {
     EXPECT_EQ(outcome.err,
               kHead + prefix + "\n" + kLosses +
                   Line("HKEY_CLASSES_ROOT\\.txt",
-                       "config フォルダーだけなので、ユーザー プロファイルがありません"));
+                       "config フォルダーだけなので、ユーザー プロファイルがありません") +
+                  Checked(1, 1));
     EXPECT_NE(Read("items.reg").find("\"Machine\"=dword:00000007"), std::string::npos);
   }
 }

@@ -24,7 +24,8 @@ TEST_F(TerminalTest, ProgressLineIsRedrawnInPlaceAndFinished) {
   EXPECT_EQ(err.rfind("\rREGファイル書き出し 書き出し中... [", 0), 0u) << err;
   EXPECT_NE(err.find("  0% 完了"), std::string::npos);
   EXPECT_NE(err.find("100% 完了"), std::string::npos);
-  const std::string end = "\rREGファイル書き出し 終了しました。\033[K\n";
+  const std::string end =
+      "\rREGファイル書き出し 終了しました。検証済み: キー 2003、値 2000\033[K\n";
   ASSERT_GE(err.size(), end.size());
   EXPECT_EQ(err.substr(err.size() - end.size()), end);
   EXPECT_EQ(err.find('\n'), err.size() - 1);  // one line, redrawn with CR

@@ -25,9 +25,11 @@ class FakeProgress : public ProgressPort {
     CheckCancel();
     shown.push_back(position);
   }
-  void FinishProgress() override {
+  std::string note;  // what FinishProgress was given
+  void FinishProgress(const std::string& finishNote) override {
     CheckCancel();
     finished = true;
+    note = finishNote;
   }
   void CloseProgress() override { open = false; }
   void CheckCancel() override {

@@ -30,8 +30,9 @@ class ProgressFormTest : public QObject {
     QVERIFY(form.isVisible());
     QVERIFY_THROWS_EXCEPTION(EProgressCanceled, form.CheckCancel());
     form.CheckCancel();  // the request was taken
-    form.FinishProgress();
-    QCOMPARE(form.findChild<QLabel*>("InfoText")->text(), QString("終了しました。"));
+    form.FinishProgress("検証済み: キー 1、値 2");
+    QCOMPARE(form.findChild<QLabel*>("InfoText")->text(),
+             QString("終了しました。検証済み: キー 1、値 2"));
     form.CloseProgress();
     QVERIFY(owner.isEnabled());
   }

@@ -37,9 +37,9 @@ class ProgressPort {
   virtual void StartProgress(const std::string& info, const std::string& caption, int max) = 0;
   // Checks for a cancel, then shows the position. Throws EProgressCanceled.
   virtual void SetProgress(int position) = 0;
-  // Checks for a cancel, then shows the run as finished and closes the
-  // display. Throws EProgressCanceled.
-  virtual void FinishProgress() = 0;
+  // Checks for a cancel, then shows the run as finished, with note after
+  // it when there is one, and closes the display. Throws EProgressCanceled.
+  virtual void FinishProgress(const std::string& note) = 0;
   // Closes the display whatever happened; called after every run.
   virtual void CloseProgress() = 0;
   // Throws EProgressCanceled when the user has asked to cancel.
@@ -54,7 +54,7 @@ class NoProgress : public ProgressPort {
  public:
   void StartProgress(const std::string&, const std::string&, int) override {}
   void SetProgress(int) override {}
-  void FinishProgress() override {}
+  void FinishProgress(const std::string&) override {}
   void CloseProgress() override {}
   void CheckCancel() override {}
   void ProcessMessages() override {}

@@ -221,7 +221,12 @@ std::string Utf16ToCp932(std::u16string_view utf16) {
 
 std::u16string Cp932ToUtf16(std::string_view cp932) {
   std::u16string out;
-  out.reserve(cp932.size());
+  AppendCp932AsUtf16(out, cp932);
+  return out;
+}
+
+void AppendCp932AsUtf16(std::u16string& out, std::string_view cp932) {
+  out.reserve(out.size() + cp932.size());
   const Cp932Tables* tables = nullptr;
   const auto* s = reinterpret_cast<const unsigned char*>(cp932.data());
   for (std::size_t i = 0; i < cp932.size(); ++i) {
@@ -241,7 +246,6 @@ std::u16string Cp932ToUtf16(std::string_view cp932) {
     }
     out.push_back(tables->IsLead(c) ? u'?' : tables->DecodeSingle(c));
   }
-  return out;
 }
 
 std::size_t FirstNonCp932Byte(std::string_view bytes) {

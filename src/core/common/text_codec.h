@@ -17,6 +17,7 @@ void AppendUtf8AsUtf16(std::u16string& out, std::string_view utf8);
 std::string Utf16ToCp932(std::u16string_view utf16);
 void AppendUtf16AsCp932(std::string& out, std::u16string_view utf16);
 std::u16string Cp932ToUtf16(std::string_view cp932);
+void AppendCp932AsUtf16(std::u16string& out, std::string_view cp932);
 
 std::string Utf8ToCp932(std::string_view utf8);
 std::string Cp932ToUtf8(std::string_view cp932);

@@ -112,17 +112,41 @@ unsigned long ParseHexNumber(Text text, std::size_t& at, bool& consumed) {
   return negative ? 0ul - value : value;
 }
 
+// The root's long name when path starts with a registry root (in any case),
+// else empty; hasSubKey tells whether a non-empty component follows it.
+std::string_view RootOf(Text path, bool& hasSubKey) {
+  std::size_t slash = path.find(u'\\');
+  Text root = path.substr(0, slash);
+  std::string_view name;
+  for (const TRegRootKey& row : RootKeys) {
+    if (root.size() != row.LongName.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; same && i < root.size(); ++i) {
+      same = FoldAscii(root[i]) == static_cast<char16_t>(row.LongName[i]);
+    }
+    if (same) name = row.LongName;
+  }
+  hasSubKey = false;
+  if (name.empty() || slash == Text::npos) return name;
+  for (std::size_t i = slash + 1; i < path.size() && !hasSubKey; ++i) hasSubKey = path[i] != u'\\';
+  return name;
+}
+
+// Reads the lines of a REG file and tells the sink what an import would do.
+// Buffers are reused line after line, so that a large file costs no
+// allocation per line.
 class Reader {
  public:
-  Reader(RegImport& out, const std::string& fileName) : out_(out), fileName_(fileName) {}
+  Reader(RegReadSink& sink, bool unicode, const std::string& fileName)
+      : sink_(sink), unicode_(unicode), fileName_(fileName) {}
 
   void Header(Text line) {
     std::size_t at = SkipBlanks(line, 0);
     Text header = line.substr(at);
     if (header == u"REGEDIT4") {
-      out_.version = 4;
+      sink_.Header(4);
     } else if (header == u"Windows Registry Editor Version 5.00") {
-      out_.version = 5;
+      sink_.Header(5);
     } else if (header == u"REGEDIT") {
       throw ERegReadError(fileName_ + ": Windows 3.1 形式の REG ファイルは読めません");
     } else {
@@ -141,12 +165,12 @@ class Reader {
       case u'[':
         return KeyLine(line, at + 1);
       case u'@':
-        return ValueLine(line, at + 1, std::u16string());
+        name_.clear();
+        return ValueLine(line, at + 1);
       case u'"': {
         ++at;
-        std::u16string name;
-        if (!UnescapeChecked(line, at, name)) return Problem("値の名前の引用符が閉じていません");
-        return ValueLine(line, at, name);
+        if (!UnescapeChecked(line, at, name_)) return Problem("値の名前の引用符が閉じていません");
+        return ValueLine(line, at);
       }
       default:
         Problem("読み込まれない行です");
@@ -159,44 +183,15 @@ class Reader {
   }
 
  private:
-  void Problem(std::string text) { out_.problems.push_back({number_, std::move(text)}); }
+  void Problem(std::string text) { sink_.Problem(number_, std::move(text)); }
 
   bool UnescapeChecked(Text line, std::size_t& at, std::u16string& out) {
-    std::u16string odd;
-    bool closed = Unescape(line, at, out, odd);
-    for (char16_t c : odd) {
+    odd_.clear();
+    bool closed = Unescape(line, at, out, odd_);
+    for (char16_t c : odd_) {
       Problem("不明なエスケープ \\" + Utf16ToUtf8(Text(&c, 1)) + " は文字そのものとして読まれます");
     }
     return closed;
-  }
-
-  // "HKEY_...\A\B" with its root in the long form and empty components
-  // dropped; empty when the root is not a registry root.
-  static std::string KeyName(Text path, bool& hasSubKey) {
-    std::size_t slash = path.find(u'\\');
-    Text root = path.substr(0, slash);
-    std::string name;
-    for (const TRegRootKey& row : RootKeys) {
-      if (root.size() != row.LongName.size()) continue;
-      bool same = true;
-      for (std::size_t i = 0; same && i < root.size(); ++i) {
-        same = FoldAscii(root[i]) == static_cast<char16_t>(row.LongName[i]);
-      }
-      if (same) name = row.LongName;
-    }
-    hasSubKey = false;
-    if (name.empty() || slash == Text::npos) return name;
-    for (std::size_t start = slash + 1; start <= path.size();) {
-      std::size_t end = path.find(u'\\', start);
-      if (end == Text::npos) end = path.size();
-      if (end > start) {
-        name += '\\';
-        name += Utf16ToUtf8(path.substr(start, end - start));
-        hasSubKey = true;
-      }
-      start = end + 1;
-    }
-    return name;
   }
 
   void KeyLine(Text line, std::size_t at) {
@@ -210,37 +205,37 @@ class Reader {
     bool deletion = !path.empty() && path[0] == u'-';
     if (deletion) path.remove_prefix(1);
     bool hasSubKey = false;
-    std::string key = KeyName(path, hasSubKey);
-    key_.clear();
-    if (key.empty()) return Problem("ルートキーの名前が正しくありません");
+    haveKey_ = false;
+    if (RootOf(path, hasSubKey).empty()) return Problem("ルートキーの名前が正しくありません");
     if (deletion) {
       if (!hasSubKey) return Problem("ルートキーは削除されません");
-      out_.steps.push_back({RegImportStep::Kind::DeleteKey, std::move(key), {}, {}, number_});
+      sink_.Key(path, true, number_);
       return;
     }
-    key_ = key;
-    out_.steps.push_back({RegImportStep::Kind::CreateKey, std::move(key), {}, {}, number_});
+    haveKey_ = true;
+    sink_.Key(path, false, number_);
   }
 
-  void ValueLine(Text line, std::size_t at, std::u16string name) {
+  void ValueLine(Text line, std::size_t at) {
     at = SkipBlanks(line, at);
     if (at == line.size() || line[at] != u'=') return Problem("「=」がありません");
     at = SkipBlanks(line, at + 1);
     std::size_t end = line.size();
     while (end > at && IsBlank(line[end - 1])) --end;
     Text data = line.substr(0, end);
-    if (key_.empty()) return Problem("値を置くキーがありません");
-    pending_ = {RegImportStep::Kind::SetValue, key_, Utf16ToUtf8(name), {}, number_};
+    if (!haveKey_) return Problem("値を置くキーがありません");
+    valueLine_ = number_;
+    type_ = kRegNone;
+    data_.clear();
     if (at < data.size() && data[at] == u'-') {
       if (!EndsHere(data, at + 1)) return Problem("値の削除の行が正しくありません");
-      pending_.kind = RegImportStep::Kind::DeleteValue;
-      out_.steps.push_back(std::move(pending_));
+      sink_.DeleteValue(Text(name_), valueLine_);
       return;
     }
     if (StartsWith(data, at, u"\"")) return StringData(data, at + 1);
     if (StartsWith(data, at, u"dword:")) return DwordData(data, at + 6);
     if (StartsWith(data, at, u"hex:")) {
-      pending_.value.type = kRegBinary;
+      type_ = kRegBinary;
       return HexData(data, at + 4);
     }
     if (StartsWith(data, at, u"hex(")) {
@@ -254,20 +249,24 @@ class Reader {
       if (!StartsWith(data, at, u"):") || type > 0xffffffffu) {
         return Problem("データ型が正しくありません");
       }
-      pending_.value.type = static_cast<uint32_t>(type);
+      type_ = static_cast<uint32_t>(type);
       return HexData(data, at + 2);
     }
     Problem("不明なデータ型です");
   }
 
   void StringData(Text data, std::size_t at) {
-    std::u16string text;
-    if (!UnescapeChecked(data, at, text) || !EndsHere(data, at)) {
+    if (!UnescapeChecked(data, at, text_) || !EndsHere(data, at)) {
       return Problem("文字列が正しくありません");
     }
-    text.push_back(u'\0');
-    pending_.value = {kRegSz, Utf16ToLeBytes(text)};
-    out_.steps.push_back(std::move(pending_));
+    text_.push_back(u'\0');
+    data_.resize(text_.size() * 2);
+    char* out = data_.data();
+    for (char16_t unit : text_) {
+      *out++ = static_cast<char>(unit & 0xFF);
+      *out++ = static_cast<char>(unit >> 8);
+    }
+    sink_.Value(Text(name_), kRegSz, std::string_view(data_), valueLine_);
   }
 
   void DwordData(Text data, std::size_t at) {
@@ -281,8 +280,7 @@ class Reader {
       return Problem("DWORD 値が正しくありません");
     char bytes[4];
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
-    pending_.value = {kRegDword, std::string(bytes, 4)};
-    out_.steps.push_back(std::move(pending_));
+    sink_.Value(Text(name_), kRegDword, std::string_view(bytes, 4), valueLine_);
   }
 
   // Comma-separated bytes, perhaps ending in a backslash that continues them
@@ -290,6 +288,14 @@ class Reader {
   void HexData(Text data, std::size_t at) {
     continuing_ = false;
     while (at < data.size()) {
+      // The usual "xx," first, in a tight loop; it reads as the general case.
+      int high, low;
+      while (at + 2 < data.size() && data[at + 2] == u',' && (high = HexDigit(data[at])) >= 0 &&
+             (low = HexDigit(data[at + 1])) >= 0) {
+        data_.push_back(static_cast<char>(high << 4 | low));
+        at += 3;
+      }
+      if (at == data.size()) break;
       bool consumed = false;
       unsigned long byte = ParseHexNumber(data, at, consumed);
       if (!consumed) {
@@ -303,7 +309,7 @@ class Reader {
         return Problem("16 進データの行が正しくありません");
       }
       if (byte > 0xff) return Problem("16 進データの行が正しくありません");
-      pending_.value.data.push_back(static_cast<char>(byte));
+      data_.push_back(static_cast<char>(byte));
       if (at < data.size() && data[at] != u',') {
         if (!EndsHere(data, at)) return Problem("16 進データの行が正しくありません");
         break;
@@ -328,10 +334,10 @@ class Reader {
   // file's bytes are CP932 text, stored as UTF-16.
   void SetHexValue() {
     continuing_ = false;
-    std::string& data = pending_.value.data;
-    uint32_t type = pending_.value.type;
+    std::string& data = data_;
+    uint32_t type = type_;
     if ((type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) && !data.empty()) {
-      if (out_.unicode) {
+      if (unicode_) {
         std::size_t even = data.size() & ~std::size_t{1};
         if (even == 0 || data[even - 1] != 0 || data[even - 2] != 0) {
           data.resize(even);
@@ -342,15 +348,51 @@ class Reader {
         data = Utf16ToLeBytes(Cp932ToUtf16(data));
       }
     }
-    out_.steps.push_back(std::move(pending_));
+    sink_.Value(Text(name_), type, std::string_view(data), valueLine_);
   }
 
-  RegImport& out_;
+  RegReadSink& sink_;
+  bool unicode_;
   const std::string& fileName_;
   std::size_t number_ = 0;
-  std::string key_;  // where values go; empty when nowhere
-  RegImportStep pending_;
+  bool haveKey_ = false;  // a key line set where values go
+  std::u16string name_;   // the value being read
+  uint32_t type_ = kRegNone;
+  std::string data_;
+  std::size_t valueLine_ = 0;
+  std::u16string text_;  // a quoted string, reused
+  std::u16string odd_;   // escapes no importer knows, in one line
   bool continuing_ = false;
+};
+
+// Collects what the reader tells as RegImport steps.
+class ImportSink : public RegReadSink {
+ public:
+  explicit ImportSink(RegImport& out) : out_(out) {}
+  void Header(int version) override { out_.version = version; }
+  void Key(Text path, bool deletion, std::size_t line) override {
+    key_ = RegKeyName(path);
+    out_.steps.push_back(
+        {deletion ? RegImportStep::Kind::DeleteKey : RegImportStep::Kind::CreateKey,
+         key_,
+         {},
+         {},
+         line});
+  }
+  void Value(Text name, uint32_t type, std::string_view bytes, std::size_t line) override {
+    out_.steps.push_back({RegImportStep::Kind::SetValue, key_, Utf16ToUtf8(name),
+                          RegValue{type, std::string(bytes)}, line});
+  }
+  void DeleteValue(Text name, std::size_t line) override {
+    out_.steps.push_back({RegImportStep::Kind::DeleteValue, key_, Utf16ToUtf8(name), {}, line});
+  }
+  void Problem(std::size_t line, std::string text) override {
+    out_.problems.push_back({line, std::move(text)});
+  }
+
+ private:
+  RegImport& out_;
+  std::string key_;
 };
 
 template <typename Char>
@@ -382,37 +424,81 @@ void ForEachLine(std::basic_string_view<Char> text, const std::string& fileName,
   }
 }
 
-}  // namespace
+bool HasByteOrderMark(std::string_view bytes) {
+  return bytes.size() >= 2 && bytes[0] == '\xff' && bytes[1] == '\xfe';
+}
 
-RegImport ReadRegText(std::string_view bytes, const std::string& fileName) {
-  if (bytes.size() > kMaxRegReadSize) {
+void CheckReadSize(std::size_t bytes, const std::string& fileName) {
+  if (bytes > kMaxRegReadSize) {
     throw ERegReadError(fileName + ": REG ファイルが大きすぎます (256 MiB まで読めます)");
   }
-  RegImport out;
-  out.unicode = bytes.size() >= 2 && bytes[0] == '\xff' && bytes[1] == '\xfe';
-  Reader reader(out, fileName);
-  auto each = [&](auto line, std::size_t number) {
-    std::u16string converted;
-    Text text;
-    if constexpr (sizeof(line[0]) == 1) {
-      converted = Cp932ToUtf16(line);
-      text = converted;
+}
+
+template <typename Char>
+void ReadLines(std::basic_string_view<Char> text, bool unicode, const std::string& fileName,
+               RegReadSink& sink) {
+  Reader reader(sink, unicode, fileName);
+  std::u16string converted;
+  ForEachLine(text, fileName, [&](std::basic_string_view<Char> line, std::size_t number) {
+    Text utf16;
+    if constexpr (sizeof(Char) == 1) {
+      converted.clear();
+      AppendCp932AsUtf16(converted, line);
+      utf16 = converted;
     } else {
-      text = line;
+      utf16 = line;
     }
     if (number == 1) {
-      reader.Header(text);
+      reader.Header(utf16);
     } else {
-      reader.Line(text, number);
+      reader.Line(utf16, number);
     }
-  };
-  if (out.unicode) {
-    std::u16string text = LeBytesToUtf16(bytes.substr(2));
-    ForEachLine(Text(text), fileName, each);
-  } else {
-    ForEachLine(bytes, fileName, each);
-  }
+  });
   reader.Finish();
+}
+
+}  // namespace
+
+// "HKEY_...\A\B" with its root in the long form and empty components
+// dropped, for a path that starts with a root.
+std::string RegKeyName(std::u16string_view path) {
+  bool hasSubKey = false;
+  std::string name(RootOf(path, hasSubKey));
+  std::size_t slash = path.find(u'\\');
+  if (!hasSubKey) return name;
+  for (std::size_t start = slash + 1; start <= path.size();) {
+    std::size_t end = path.find(u'\\', start);
+    if (end == Text::npos) end = path.size();
+    if (end > start) {
+      name += '\\';
+      name += Utf16ToUtf8(path.substr(start, end - start));
+    }
+    start = end + 1;
+  }
+  return name;
+}
+
+bool ReadRegText(std::string_view bytes, const std::string& fileName, RegReadSink& sink) {
+  CheckReadSize(bytes.size(), fileName);
+  if (HasByteOrderMark(bytes)) {
+    std::u16string text = LeBytesToUtf16(bytes.substr(2));
+    ReadLines(Text(text), true, fileName, sink);
+    return true;
+  }
+  ReadLines(bytes, false, fileName, sink);
+  return false;
+}
+
+void ReadRegUtf16(std::u16string_view text, const std::string& fileName, RegReadSink& sink) {
+  CheckReadSize(text.size() * 2 + 2, fileName);
+  ReadLines(text, true, fileName, sink);
+}
+
+RegImport ReadRegText(std::string_view bytes, const std::string& fileName) {
+  RegImport out;
+  out.unicode = HasByteOrderMark(bytes);
+  ImportSink sink(out);
+  ReadRegText(bytes, fileName, sink);
   return out;
 }
 

@@ -61,6 +61,30 @@ RegImport ReadRegText(std::string_view bytes, const std::string& fileName);
 // when it cannot be read.
 RegImport ReadRegFile(const std::string& path);
 
+// What a reading tells, step by step, for callers that check a file as they
+// read it rather than keep its steps. Key paths are as the line gives them
+// (RegKeyName gives the form RegImportStep uses); names and bytes are valid
+// only during the call.
+class RegReadSink {
+ public:
+  virtual ~RegReadSink() = default;
+  virtual void Header(int version) = 0;
+  virtual void Key(std::u16string_view path, bool deletion, std::size_t line) = 0;
+  virtual void Value(std::u16string_view name, uint32_t type, std::string_view bytes,
+                     std::size_t line) = 0;
+  virtual void DeleteValue(std::u16string_view name, std::size_t line) = 0;
+  virtual void Problem(std::size_t line, std::string text) = 0;
+};
+
+// Reads the bytes of a REG file into sink; true when it is UTF-16. Throws as
+// ReadRegText does.
+bool ReadRegText(std::string_view bytes, const std::string& fileName, RegReadSink& sink);
+// Reads the text of a version 5 file after its byte-order mark.
+void ReadRegUtf16(std::u16string_view text, const std::string& fileName, RegReadSink& sink);
+// A key line's path as RegImportStep names it: the root in the long form,
+// empty components dropped. path must start with a registry root.
+std::string RegKeyName(std::u16string_view path);
+
 // "<file> の <line> 行目: <text>", as messages and reports show a problem.
 std::string RegReadProblemText(const std::string& fileName, const RegReadProblem& problem);
 

@@ -22,17 +22,47 @@ namespace {
 constexpr std::size_t kListedKeys = 10;
 constexpr int kMaxFileNumber = 99;
 
+// Reads each file back against what the writer recorded, before the file
+// takes its place.
+class RecordCheck : public RegFileCheck {
+ public:
+  RecordCheck(const RegOutputFile& file, const BeforeCheckHook& beforeCheck)
+      : file_(file), beforeCheck_(beforeCheck) {}
+  WrittenRecord record;
+  RegCheckCounts checked;
+
+  void Begin() override { record.Clear(); }
+  void MarkComplete() override { record.MarkComplete(); }
+  void Check(const std::string& path, const std::string& target, bool partial) override {
+    if (beforeCheck_) beforeCheck_(path);
+    RegCheckCounts counts = CheckRegFile(path, target, file_.RegVersion(), record,
+                                         partial ? record.Mark() : record.Entries().size());
+    checked.keys += counts.keys;
+    checked.values += counts.values;
+  }
+
+ private:
+  const RegOutputFile& file_;
+  const BeforeCheckHook& beforeCheck_;
+};
+
 // The state of one run.
 class ExportRun {
  public:
-  ExportRun(ExportContext& context, const std::vector<int>& indices, const TOption& option)
+  ExportRun(ExportContext& context, const std::vector<int>& indices, const TOption& option,
+            const BeforeCheckHook& beforeCheck)
       : context_(context),
         indices_(indices),
         option_(option),
-        writer_(context.store, file_, context.progress) {}
+        writer_(context.store, file_, context.progress),
+        check_(file_, beforeCheck) {
+    writer_.Record = &check_.record;
+    file_.SetCheck(&check_);
+  }
 
   void Run();
   ExportLosses& Losses() { return writer_.Losses; }
+  const RegCheckCounts& Checked() const { return check_.checked; }
 
  private:
   int TotalKeyCount() const;
@@ -47,6 +77,7 @@ class ExportRun {
   TOption option_;
   RegOutputFile file_;
   RegWriter writer_;
+  RecordCheck check_;
   int position_ = 0;
 };
 
@@ -104,7 +135,8 @@ void ExportRun::Run() {
   } else {
     WriteOneFile(f);
   }
-  context_.progress.FinishProgress();
+  const RegCheckCounts& checked = check_.checked;
+  context_.progress.FinishProgress(checked.keys > 0 ? CheckedCountsText(checked) : "");
 }
 
 void ExportRun::WriteOneFile(const std::string& f) {
@@ -247,7 +279,7 @@ bool AskDeleteMissingItem(const TBackItem& item, PromptPort& prompts, bool windo
 }
 
 ExportOutcome RegWriteItems(ExportContext& context, const std::vector<int>& indices,
-                            const TOption& option) {
+                            const TOption& option, const BeforeCheckHook& beforeCheck) {
   MainWindowPort* window = context.window;
   if (window) {
     window->SetBusyCursor(true);
@@ -264,7 +296,7 @@ ExportOutcome RegWriteItems(ExportContext& context, const std::vector<int>& indi
     }
   } cleanUp{context};
   ExportOutcome outcome;
-  ExportRun run(context, indices, option);
+  ExportRun run(context, indices, option, beforeCheck);
   try {
     context.progress.StartProgress("書き出し中...", "REGファイル書き出し", 100);
     run.Run();
@@ -273,9 +305,10 @@ ExportOutcome RegWriteItems(ExportContext& context, const std::vector<int>& indi
   } catch (const std::exception& e) {
     // The files are already closed and finished; what is left is to say so.
     std::string f = RegOutputFileName(context.state.DataFileName, option);
-    outcome = {ExportStatus::Failed, e.what(), option.Separate ? ExtractFilePath(f) : f, {}};
+    outcome = {ExportStatus::Failed, e.what(), option.Separate ? ExtractFilePath(f) : f, {}, {}};
   }
   outcome.losses = std::move(run.Losses());
+  outcome.checked = run.Checked();
   return outcome;
 }
 

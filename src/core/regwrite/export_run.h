@@ -3,12 +3,14 @@
 // the progress display up to date.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "backitem/option.h"
 #include "common/ports.h"
 #include "regwrite/export_losses.h"
+#include "regwrite/reg_check.h"
 
 namespace tarnwick {
 
@@ -27,6 +29,9 @@ struct ExportContext {
   MainWindowPort* window = nullptr;  // none in batch mode
 };
 
+// Called with each written file before it is read back: a seam for tests.
+using BeforeCheckHook = std::function<void(const std::string& path)>;
+
 enum class ExportStatus { Completed, Cancelled, Failed };
 
 struct ExportOutcome {
@@ -34,15 +39,19 @@ struct ExportOutcome {
   std::string message;  // when Failed: what went wrong
   std::string target;   // when Failed: the REG file, or the folder of per-item files
   ExportLosses losses;  // what the files written could not keep
+  // What the files put in place held, each read back and found as written.
+  RegCheckCounts checked;
 };
 
 // The export: writes the items at the given (ascending) indices with a copy
 // of option, to one REG file or one per item, and settles the items whose
 // keys are all missing. Every file is closed and finished before it returns;
 // items deleted or marked before a failure stay so. Never throws for what
-// the run meets (registry, file, cap, cancel): that is the outcome.
+// the run meets (registry, file, cap, cancel): that is the outcome. Each
+// file is read back and checked before it takes the place of the earlier
+// one; a file that differs from what was read fails the run.
 ExportOutcome RegWriteItems(ExportContext& context, const std::vector<int>& indices,
-                            const TOption& option);
+                            const TOption& option, const BeforeCheckHook& beforeCheck = {});
 
 // A failed run as the error box shows it: the message and where it wrote.
 std::string ExportFailureText(const ExportOutcome& outcome);

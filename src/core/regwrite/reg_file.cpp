@@ -159,6 +159,7 @@ void RegOutputFile::MarkComplete() {
   Flush();
   markBytes_ = fileBytes_;
   markWritten_ = regFileWritten_;
+  if (check_) check_->MarkComplete();
 }
 
 void RegOutputFile::CloseRegFile() {
@@ -215,6 +216,7 @@ void RegOutputFile::WriteTemporaryAndPlace(const std::string& target,
   const std::string temporary = TemporaryName(target);
   platform::RemoveFile(temporary);  // a killed run's
   Open(temporary, platform::OutputFile::Mode::CreateNew);
+  if (check_) check_->Begin();
   try {
     RegWriteHeader();
     MarkComplete();
@@ -223,8 +225,9 @@ void RegOutputFile::WriteTemporaryAndPlace(const std::string& target,
   } catch (...) {
     bool keep = KeepComplete();
     try {
+      if (keep && check_) check_->Check(temporary, target, true);
       if (keep) Place(target, temporary);
-    } catch (const EInOutError&) {
+    } catch (const TarnwickError&) {
       keep = false;  // the error that ended the writing is the one to report
     }
     if (!keep) Abandon(temporary);
@@ -232,7 +235,8 @@ void RegOutputFile::WriteTemporaryAndPlace(const std::string& target,
   }
   try {
     CloseRegFile();
-  } catch (const EInOutError&) {
+    if (check_ && regFileWritten_) check_->Check(temporary, target, false);
+  } catch (const TarnwickError&) {
     Abandon(temporary);
     throw;
   }

@@ -20,6 +20,18 @@ inline constexpr uint32_t kRegFileSizeCap = 104857600;  // 100 MiB
 // Large enough that writing costs little next to building the text.
 inline constexpr std::size_t kRegFileBufferSize = 64 * 1024;
 
+// Reads a written file back before it takes its place.
+class RegFileCheck {
+ public:
+  virtual ~RegFileCheck() = default;
+  virtual void Begin() = 0;         // a new file is begun
+  virtual void MarkComplete() = 0;  // what is written so far is what a failure keeps
+  // Checks the closed file at path, written for target: all of it, or when
+  // partial what was complete at the last mark. Throws when it does not read
+  // back as written.
+  virtual void Check(const std::string& path, const std::string& target, bool partial) = 0;
+};
+
 class RegOutputFile {
  public:
   // sizeCap: the largest file written in full; the line that passes it ends the file.
@@ -39,6 +51,9 @@ class RegOutputFile {
   void SetRegFileWritten(bool written) { regFileWritten_ = written; }
   bool RegFileWritten() const { return regFileWritten_; }
   uint32_t WrittenBytes() const { return writtenBytes_; }
+  // Checks each file before it takes the place of the earlier one: a file
+  // that fails is removed, and the earlier file and its backup stay.
+  void SetCheck(RegFileCheck* check) { check_ = check; }
 
   static std::string BackupName(const std::string& f) { return f + ".bak"; }
   static std::string RotationName(const std::string& f) { return f + ".bak.tmp"; }
@@ -53,7 +68,10 @@ class RegOutputFile {
   //    backup cannot be made, nothing is replaced and EInOutError is thrown.
   //  - No key written: f and its backup stay as they were.
   //  - writeKeys throws: the file keeps what was complete at the last mark
-  //    (placed as above when that holds a key), and the error goes on.
+  //    (placed as above when that holds a key and passes the check), and
+  //    the error goes on.
+  //  - The check fails: f and its backup stay as they were, and its error
+  //    goes on.
   // Leftovers of a killed run (the temporary and rotation files) are removed.
   // A folder removed or moved meanwhile is reported as missing, and the
   // temporary file never stays behind, not even in the moved folder.
@@ -90,6 +108,7 @@ class RegOutputFile {
   bool createBackup_ = false;
   bool regFileWritten_ = false;
   std::vector<std::string> protected_;
+  RegFileCheck* check_ = nullptr;
   uint32_t writtenBytes_ = 0;
   platform::OutputFile file_;
   uint64_t fileBytes_ = 0;    // bytes handed to the file so far

@@ -9,6 +9,7 @@
 #include "common/ports.h"
 #include "common/text_codec.h"
 #include "registry/registry.h"
+#include "regwrite/reg_check.h"
 #include "regwrite/reg_file.h"
 
 namespace tarnwick {
@@ -68,6 +69,18 @@ const char* QuotedStringChange(std::string_view bytes) {
     }
   }
   return "終わりの NUL がありません";
+}
+
+// Why an import of a string's hex form would not give back these bytes: it
+// ends a string without a NUL (UTF-16 or CP932) with one. Null when it would.
+const char* HexStringChange(std::string_view bytes, bool utf16) {
+  if (bytes.empty()) return nullptr;
+  if (!utf16) return bytes.back() == 0 ? nullptr : "終わりの NUL がありません";
+  const std::size_t even = bytes.size() & ~std::size_t{1};
+  if (even == 0 || bytes[even - 1] != 0 || bytes[even - 2] != 0) {
+    return bytes.size() % 2 != 0 ? "バイト数が奇数です" : "終わりの NUL がありません";
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -178,7 +191,17 @@ bool RegWriter::RegWriteKey(const std::string& keyPath, const std::string& itemN
         line_.begin(), line_.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
     file_.WriteRegLine(line_);
   }
-  if (Options.FullRestore && !path.valueName) file_.WriteRegLine(u"[-" + keyName_ + u"]\r\n");
+  if (Options.FullRestore && !path.valueName) {
+    file_.WriteRegLine(u"[-" + keyName_ + u"]\r\n");
+    if (Record) {
+      // An import does not delete a root key, and passes such a line over.
+      if (path.subPath.find_first_not_of('\\') == std::string::npos) {
+        Record->Dropped();
+      } else {
+        Record->Key(keyName_, true);
+      }
+    }
+  }
   WriteKey(key.get(), 0, path.valueName ? &*path.valueName : nullptr, subKeysReachable);
   return false;
 }
@@ -189,6 +212,7 @@ void RegWriter::WriteKey(const RegistryKey* key, unsigned depth, const std::stri
                          bool subKeysReachable) {
   line_.assign(u"[").append(keyName_).push_back(u']');
   file_.WriteRegLine(line_);
+  if (Record) Record->Key(keyName_, false);
   if (RegVersion() == 4) {
     // The key's own name; a parent's was told when it was written.
     std::u16string_view name = keyName_;
@@ -251,9 +275,12 @@ void RegWriter::WriteValueLine(const RegistryKey* key, const std::string& name) 
   }
   const int version = RegVersion();
   line_.clear();
+  valueLoose_ = valueDropped_ = false;
+  recordData_ = nullptr;
   bool nameFits = true;
   if (name.empty()) {
     line_ += u"@=";
+    scratch_.clear();
   } else {
     line_.push_back(u'"');
     scratch_.clear();
@@ -273,6 +300,13 @@ void RegWriter::WriteValueLine(const RegistryKey* key, const std::string& name) 
   }
   if (!nameFits || !dataFitsCp932_) Lose(LossKind::NotInCp932, &name);
   file_.WriteRegLine(line_);
+  if (!Record) return;
+  if (valueDropped_) {
+    Record->Dropped();
+  } else {
+    Record->Value(scratch_, recordType_, recordData_ ? std::string_view(*recordData_) : "",
+                  valueLoose_);
+  }
 }
 
 // Appends the data part of a value's line to line_; false when the value
@@ -310,6 +344,8 @@ bool RegWriter::WriteValueData(const RegistryKey* key, const std::string& name) 
       line_.push_back(u'"');
       AppendEscapedRegString(line_, text, version);
       line_.push_back(u'"');
+      recordType_ = wide_.type;
+      recordData_ = &wide_.data;
       return true;
     }
     case TRegDataType::rdInteger: {
@@ -328,6 +364,12 @@ bool RegWriter::WriteValueData(const RegistryKey* key, const std::string& name) 
       }
       line_ += u"dword:";
       AppendAscii(line_, IntToLowerHex(value, 8));
+      if (Record) {
+        dword_.resize(4);
+        for (int i = 0; i < 4; ++i) dword_[i] = static_cast<char>(value >> (8 * i));
+        recordType_ = kRegDword;
+        recordData_ = &dword_;
+      }
       return true;
     }
     default:
@@ -345,7 +387,20 @@ bool RegWriter::WideFitsCp932(const RegistryKey* key, const std::string& name) {
          FitsCp932(LeBytesToUtf16(wide.data));
 }
 
+// A REGEDIT4 string in hex form holds CP932 bytes, which an import stores
+// as UTF-16: what it should give back is the registry's wide data.
+void RegWriter::RecordHexString(const RegistryKey* key, const std::string& name) {
+  const KeyReader reader(key);
+  uint32_t size = 0;
+  if (reader.QueryValueInfo(name, TextForm::Wide, wide_.type, size) &&
+      reader.QueryValue(name, TextForm::Wide, size, wide_)) {
+    recordData_ = &wide_.data;
+  }
+}
+
 void RegWriter::Lose(LossKind kind, const std::string* value, std::string reason) {
+  if (value && kind == LossKind::LineBreak) valueDropped_ = true;
+  if (value && (kind == LossKind::NotInCp932 || kind == LossKind::DataChanged)) valueLoose_ = true;
   Losses.Add({kind, Utf16ToUtf8(keyName_),
               value ? std::optional<std::string>(*value) : std::nullopt, std::move(reason)});
 }
@@ -369,6 +424,14 @@ bool RegWriter::AppendHexForm(const RegistryKey* key, const std::string& name) {
   const int version = RegVersion();
   if (!WideReads() && version == 5 && IsStringType(type)) {
     data = Utf16ToLeBytes(Cp932ToUtf16(data));
+  }
+  recordType_ = type;
+  recordData_ = &data;
+  if (IsStringType(type)) {
+    if (const char* change = HexStringChange(data, version == 5)) {
+      Lose(LossKind::DataChanged, &name, change);
+    }
+    if (Record && version == 4) RecordHexString(key, name);
   }
 
   if (type == 3) {

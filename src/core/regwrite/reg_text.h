@@ -16,6 +16,7 @@ namespace tarnwick {
 class ProgressPort;
 class RegOutputFile;
 class RegistryKey;
+class WrittenRecord;
 class RegistryStore;
 struct KeyPathParts;
 
@@ -47,6 +48,9 @@ class RegWriter {
 
   // What the run could not keep, collected as it writes.
   ExportLosses Losses;
+  // When set, every key and value written is recorded here, so that the
+  // file can be read back and checked.
+  WrittenRecord* Record = nullptr;
 
   // Progress accounting, set up by the export run.
   unsigned ProgressLevel = 0;  // keys down to this depth count for progress
@@ -74,6 +78,7 @@ class RegWriter {
   bool AppendHexForm(const RegistryKey* key, const std::string& name);
   void Lose(LossKind kind, const std::string* value, std::string reason = {});
   bool WideFitsCp932(const RegistryKey* key, const std::string& name);
+  void RecordHexString(const RegistryKey* key, const std::string& name);
 
   RegistryStore& store_;
   RegOutputFile& file_;
@@ -84,6 +89,12 @@ class RegWriter {
   RegValue raw_;               // the value being written, reused
   RegValue wide_;              // a string's wide data, reused
   bool dataFitsCp932_ = true;  // a quoted string's text, checked as it is built
+  // The value being written, as the record keeps it.
+  uint32_t recordType_ = 0;
+  const std::string* recordData_ = nullptr;
+  std::string dword_;
+  bool valueLoose_ = false;    // a loss says an import gives other data or another name
+  bool valueDropped_ = false;  // a loss says an import passes the value over
 };
 
 }  // namespace tarnwick
