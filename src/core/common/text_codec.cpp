@@ -226,26 +226,30 @@ std::u16string Cp932ToUtf16(std::string_view cp932) {
 }
 
 void AppendCp932AsUtf16(std::u16string& out, std::string_view cp932) {
-  out.reserve(out.size() + cp932.size());
+  // At most one unit a byte: written in place, then cut to what was written.
+  const std::size_t start = out.size();
+  out.resize(start + cp932.size());
+  char16_t* p = out.data() + start;
   const Cp932Tables* tables = nullptr;
   const auto* s = reinterpret_cast<const unsigned char*>(cp932.data());
   for (std::size_t i = 0; i < cp932.size(); ++i) {
     unsigned char c = s[i];
     if (c < 0x80) {
-      out.push_back(c);
+      *p++ = c;
       continue;
     }
     if (!tables) tables = &Cp932Tables::Get();
     if (tables->IsLead(c) && i + 1 < cp932.size()) {
       char16_t unit = tables->DecodeDouble(c, s[i + 1]);
       if (unit != 0) {
-        out.push_back(unit);
+        *p++ = unit;
         ++i;
         continue;
       }
     }
-    out.push_back(tables->IsLead(c) ? u'?' : tables->DecodeSingle(c));
+    *p++ = tables->IsLead(c) ? u'?' : tables->DecodeSingle(c);
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 std::size_t FirstNonCp932Byte(std::string_view bytes) {

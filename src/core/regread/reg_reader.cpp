@@ -1,6 +1,14 @@
 #include "regread/reg_reader.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <utility>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "common/input_file.h"
 #include "common/key_path.h"
@@ -16,11 +24,21 @@ bool IsBlank(char16_t c) {
   return c == u' ' || c == u'\t';
 }
 
+struct HexDigits {
+  signed char value[128];
+  constexpr HexDigits() : value() {
+    for (int c = 0; c < 128; ++c) {
+      value[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                 : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
+                 : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                                        : -1;
+    }
+  }
+};
+constexpr HexDigits kHexDigits;
+
 int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
+  return c < 128 ? kHexDigits.value[c] : -1;
 }
 
 std::size_t SkipBlanks(Text text, std::size_t at) {
@@ -51,18 +69,20 @@ std::string Number(std::size_t n) {
 // quote is never closed or an escape is one no importer accepts.
 bool Unescape(Text text, std::size_t& at, std::u16string& out, std::u16string& oddEscapes) {
   out.clear();
-  for (; at < text.size(); ++at) {
-    char16_t c = text[at];
-    if (c == u'"') {
+  while (at < text.size()) {
+    // The run up to the next quote or backslash, at once.
+    std::size_t run = at;
+    while (run < text.size() && text[run] != u'"' && text[run] != u'\\') ++run;
+    out.append(text.data() + at, run - at);
+    at = run;
+    if (at == text.size()) return false;
+    if (text[at] == u'"') {
       ++at;
       return true;
     }
-    if (c != u'\\') {
-      out.push_back(c);
-      continue;
-    }
     if (++at == text.size()) return false;
-    switch (c = text[at]) {
+    char16_t c = text[at++];
+    switch (c) {
       case u'n':
         out.push_back(u'\n');
         break;
@@ -70,6 +90,7 @@ bool Unescape(Text text, std::size_t& at, std::u16string& out, std::u16string& o
         out.push_back(u'\r');
         break;
       case u'0':
+        --at;
         return false;
       case u'\\':
       case u'"':
@@ -261,10 +282,14 @@ class Reader {
     }
     text_.push_back(u'\0');
     data_.resize(text_.size() * 2);
-    char* out = data_.data();
-    for (char16_t unit : text_) {
-      *out++ = static_cast<char>(unit & 0xFF);
-      *out++ = static_cast<char>(unit >> 8);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(data_.data(), text_.data(), data_.size());
+    } else {
+      char* out = data_.data();
+      for (char16_t unit : text_) {
+        *out++ = static_cast<char>(unit & 0xFF);
+        *out++ = static_cast<char>(unit >> 8);
+      }
     }
     sink_.Value(Text(name_), kRegSz, std::string_view(data_), valueLine_);
   }
@@ -289,12 +314,16 @@ class Reader {
     continuing_ = false;
     while (at < data.size()) {
       // The usual "xx," first, in a tight loop; it reads as the general case.
+      const std::size_t start = data_.size();
+      data_.resize(start + (data.size() - at) / 3);
+      char* out = data_.data() + start;
       int high, low;
       while (at + 2 < data.size() && data[at + 2] == u',' && (high = HexDigit(data[at])) >= 0 &&
              (low = HexDigit(data[at + 1])) >= 0) {
-        data_.push_back(static_cast<char>(high << 4 | low));
+        *out++ = static_cast<char>(high << 4 | low);
         at += 3;
       }
+      data_.resize(static_cast<std::size_t>(out - data_.data()));
       if (at == data.size()) break;
       bool consumed = false;
       unsigned long byte = ParseHexNumber(data, at, consumed);
@@ -395,8 +424,33 @@ class ImportSink : public RegReadSink {
   std::string key_;
 };
 
+// The first CR, LF or NUL at or after from; the size when there is none.
 template <typename Char>
 std::size_t LineBreak(std::basic_string_view<Char> text, std::size_t from) {
+#if defined(__SSE2__)
+  // Sixteen bytes a step: a line is mostly long runs of other characters.
+  constexpr std::size_t kStep = 16 / sizeof(Char);
+  const Char* p = text.data();
+  std::size_t i = from;
+  for (; i + kStep <= text.size(); i += kStep) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    __m128i hits;
+    if constexpr (sizeof(Char) == 1) {
+      hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r')),
+                                       _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))),
+                          _mm_cmpeq_epi8(chunk, _mm_setzero_si128()));
+    } else {
+      hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(chunk, _mm_set1_epi16('\r')),
+                                       _mm_cmpeq_epi16(chunk, _mm_set1_epi16('\n'))),
+                          _mm_cmpeq_epi16(chunk, _mm_setzero_si128()));
+    }
+    if (const int mask = _mm_movemask_epi8(hits)) {
+      return i +
+             static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / sizeof(Char);
+    }
+  }
+  from = i;
+#endif
   for (std::size_t i = from; i < text.size(); ++i) {
     if (text[i] == Char('\r') || text[i] == Char('\n') || text[i] == Char(0)) return i;
   }
@@ -457,6 +511,91 @@ void ReadLines(std::basic_string_view<Char> text, bool unicode, const std::strin
   reader.Finish();
 }
 
+constexpr std::size_t kStreamChunk = 256 * 1024;  // bytes
+
+// The lines of a file read piece by piece through a buffer of its own, as
+// ForEachLine gives them from the whole text, each handed to a reader.
+template <typename Char>
+class LineStream {
+ public:
+  LineStream(const RegReadFill& fill, const std::string& fileName, RegReadSink& sink, bool unicode)
+      : fill_(fill), fileName_(fileName), reader_(sink, unicode, fileName) {}
+
+  // first: the bytes already read, after any byte-order mark.
+  void Read(std::string_view first) {
+    buffer_.resize(std::max(kStreamChunk / sizeof(Char), first.size() / sizeof(Char) + 1));
+    std::memcpy(buffer_.data(), first.data(), first.size());
+    bytes_ = first.size();
+    for (;;) {
+      if (Lines()) break;
+      // What is left is a line not yet complete: moved to the front, and
+      // the buffer grows when it fills.
+      const std::size_t used = start_ * sizeof(Char);
+      std::memmove(Raw(), Raw() + used, bytes_ - used);
+      bytes_ -= used;
+      start_ = 0;
+      if (bytes_ + sizeof(Char) > buffer_.size() * sizeof(Char)) buffer_.resize(buffer_.size() * 2);
+      const std::size_t got = fill_(Raw() + bytes_, buffer_.size() * sizeof(Char) - bytes_);
+      eof_ = got == 0;
+      bytes_ += got;
+    }
+    reader_.Finish();
+  }
+
+ private:
+  char* Raw() { return reinterpret_cast<char*>(buffer_.data()); }
+
+  // Hands on the complete lines; true at the end of the file.
+  bool Lines() {
+    const std::size_t units = bytes_ / sizeof(Char);
+    const std::basic_string_view<Char> text(buffer_.data(), units);
+    for (;;) {
+      const std::size_t end = LineBreak(text, start_);
+      // A CR at the end of what is read may have its LF in the next piece.
+      const bool complete = end < units && !(text[end] == Char('\r') && end + 1 == units && !eof_);
+      if (!complete && !eof_) return false;
+      if (end - start_ > kMaxRegLineLength) {
+        throw ERegReadError(fileName_ + " の " + Number(number_) + " 行目: 行が長すぎます");
+      }
+      if (end < units && text[end] == Char(0)) {
+        throw ERegReadError(fileName_ + " の " + Number(number_) + " 行目: NUL 文字があります");
+      }
+      Line(text.substr(start_, end - start_));
+      if (end == units) return true;
+      start_ =
+          end + (text[end] == Char('\r') && end + 1 < units && text[end + 1] == Char('\n') ? 2 : 1);
+      ++number_;
+      if (start_ == units && eof_) return true;
+    }
+  }
+
+  void Line(std::basic_string_view<Char> line) {
+    Text utf16;
+    if constexpr (sizeof(Char) == 1) {
+      converted_.clear();
+      AppendCp932AsUtf16(converted_, line);
+      utf16 = converted_;
+    } else {
+      utf16 = line;
+    }
+    if (number_ == 1) {
+      reader_.Header(utf16);
+    } else {
+      reader_.Line(utf16, number_);
+    }
+  }
+
+  const RegReadFill& fill_;
+  const std::string& fileName_;
+  Reader reader_;
+  std::vector<Char> buffer_;
+  std::size_t bytes_ = 0;   // bytes in buffer_
+  std::size_t start_ = 0;   // the unit where the next line starts
+  std::size_t number_ = 1;  // its number
+  bool eof_ = false;
+  std::u16string converted_;
+};
+
 }  // namespace
 
 // "HKEY_...\A\B" with its root in the long form and empty components
@@ -489,9 +628,30 @@ bool ReadRegText(std::string_view bytes, const std::string& fileName, RegReadSin
   return false;
 }
 
-void ReadRegUtf16(std::u16string_view text, const std::string& fileName, RegReadSink& sink) {
-  CheckReadSize(text.size() * 2 + 2, fileName);
-  ReadLines(text, true, fileName, sink);
+bool ReadRegStream(const RegReadFill& fill, const std::string& fileName, RegReadSink& sink) {
+  std::vector<char> bytes(kStreamChunk);
+  std::size_t have = 0;
+  for (std::size_t got; have < 2 && (got = fill(bytes.data() + have, bytes.size() - have)) > 0;) {
+    have += got;
+  }
+  const bool unicode = HasByteOrderMark(std::string_view(bytes.data(), have));
+  if (std::endian::native != std::endian::little && unicode) {
+    // UTF-16LE is not the text in memory: read whole.
+    for (std::size_t got; (got = fill(bytes.data() + have, bytes.size() - have)) > 0;) {
+      have += got;
+      if (have == bytes.size()) bytes.resize(bytes.size() * 2);
+    }
+    ReadRegText(std::string_view(bytes.data(), have), fileName, sink);
+    return true;
+  }
+  if (unicode) {
+    LineStream<char16_t> lines(fill, fileName, sink, true);
+    lines.Read(std::string_view(bytes.data() + 2, have - 2));
+  } else {
+    LineStream<char> lines(fill, fileName, sink, false);
+    lines.Read(std::string_view(bytes.data(), have));
+  }
+  return unicode;
 }
 
 RegImport ReadRegText(std::string_view bytes, const std::string& fileName) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,8 +80,12 @@ class RegReadSink {
 // Reads the bytes of a REG file into sink; true when it is UTF-16. Throws as
 // ReadRegText does.
 bool ReadRegText(std::string_view bytes, const std::string& fileName, RegReadSink& sink);
-// Reads the text of a version 5 file after its byte-order mark.
-void ReadRegUtf16(std::u16string_view text, const std::string& fileName, RegReadSink& sink);
+// Gives up to room bytes of a file at buffer and returns how many; 0 at its end.
+using RegReadFill = std::function<std::size_t(char* buffer, std::size_t room)>;
+// Reads a REG file piece by piece, as ReadRegText reads it whole, through a
+// buffer of its own; true when it is UTF-16. The caller keeps the size to
+// kMaxRegReadSize.
+bool ReadRegStream(const RegReadFill& fill, const std::string& fileName, RegReadSink& sink);
 // A key line's path as RegImportStep names it: the root in the long form,
 // empty components dropped. path must start with a registry root.
 std::string RegKeyName(std::u16string_view path);

@@ -1,6 +1,6 @@
 #include "regwrite/reg_check.h"
 
-#include <bit>
+#include <cstring>
 
 #include "common/text_codec.h"
 #include "platform/files.h"
@@ -12,25 +12,22 @@ namespace {
 using Entry = WrittenRecord::Entry;
 using Kind = WrittenRecord::Kind;
 
-constexpr std::size_t kShownBytes = 16;
+constexpr std::size_t kShownBytes = WrittenRecord::kShownBytes;
 
-std::string HexPreview(std::string_view bytes) {
+// shown: the first bytes of size, shown in hex.
+std::string ValueText(std::u16string_view name, uint32_t type, std::string_view shown,
+                      std::size_t size) {
   static constexpr char digits[] = "0123456789abcdef";
-  std::string text;
-  for (std::size_t i = 0; i < bytes.size() && i < kShownBytes; ++i) {
-    auto b = static_cast<unsigned char>(bytes[i]);
-    if (i > 0) text += ',';
-    text += digits[b >> 4];
-    text += digits[b & 0xF];
+  std::string hex;
+  for (std::size_t i = 0; i < shown.size() && i < kShownBytes; ++i) {
+    auto b = static_cast<unsigned char>(shown[i]);
+    if (i > 0) hex += ',';
+    hex += digits[b >> 4];
+    hex += digits[b & 0xF];
   }
-  if (bytes.size() > kShownBytes) text += ",…";
-  return text;
-}
-
-std::string ValueText(std::u16string_view name, uint32_t type, std::string_view bytes) {
+  if (size > kShownBytes) hex += ",…";
   return "値 " + (name.empty() ? std::string("@") : "'" + ShownName(Utf16ToUtf8(name)) + "'") +
-         " (種類 " + std::to_string(type) + "、" + std::to_string(bytes.size()) +
-         " バイト: " + HexPreview(bytes) + ")";
+         " (種類 " + std::to_string(type) + "、" + std::to_string(size) + " バイト: " + hex + ")";
 }
 
 std::string KeyText(std::u16string_view path, bool deletion) {
@@ -82,9 +79,10 @@ class CheckSink : public RegReadSink {
              std::size_t line) override {
     const Entry* e = Next();
     if (!e || e->kind != Kind::Value ||
-        (!e->loose && (e->type != type || record_.Name(*e) != name || record_.Data(*e) != bytes))) {
-      Fail(Where(e ? record_.Name(*e) : name), LineText(line) + ValueText(name, type, bytes),
-           Expected(e));
+        (!e->loose && (e->type != type || e->dataSize != bytes.size() || record_.Name(*e) != name ||
+                       e->digest != DataDigest(bytes)))) {
+      Fail(Where(e ? record_.Name(*e) : name),
+           LineText(line) + ValueText(name, type, bytes, bytes.size()), Expected(e));
     }
     ++next_;
     ++counts_.values;
@@ -123,7 +121,9 @@ class CheckSink : public RegReadSink {
 
   std::string Expected(const Entry* e) const {
     if (!e) return "(なし)";
-    if (e->kind == Kind::Value) return ValueText(record_.Name(*e), e->type, record_.Data(*e));
+    if (e->kind == Kind::Value) {
+      return ValueText(record_.Name(*e), e->type, record_.Shown(*e), e->dataSize);
+    }
     return KeyText(record_.Name(*e), e->kind == Kind::DeleteKey);
   }
 
@@ -154,68 +154,66 @@ class CheckSink : public RegReadSink {
   RegCheckCounts counts_;
 };
 
-// The file's bytes, in storage that a version 5 file's text can be read
-// from as UTF-16 without a copy.
-std::u16string ReadBack(const std::string& path, std::size_t& size) {
-  platform::InputFile file;
-  if (int error = file.Open(path)) throw MakeInOutError(error);
-  const uint64_t expected = file.Status().size;
-  if (expected > kMaxRegReadSize) {
-    throw ERegReadError(path + ": REG ファイルが大きすぎます (256 MiB まで読めます)");
-  }
-  std::u16string units((expected + 2) / 2, u'\0');
-  char* bytes = reinterpret_cast<char*>(units.data());
-  const std::size_t room = units.size() * 2;
-  size = 0;
-  while (size < room) {
-    std::size_t got = 0;
-    if (int error = file.Read(bytes + size, room - size, got)) throw MakeInOutError(error);
-    if (got == 0) break;
-    size += got;
-  }
-  return units;
-}
-
 }  // namespace
+
+uint64_t DataDigest(std::string_view bytes) {
+  // Eight bytes a step, each step mixed by a multiplication, and the size.
+  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  uint64_t h = bytes.size() * kMultiplier;
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    h = (h ^ word) * kMultiplier;
+    h ^= h >> 29;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+  h = (h ^ tail) * kMultiplier;
+  return h ^ (h >> 32);
+}
 
 void WrittenRecord::Clear() {
   entries_.clear();
   names_.clear();
-  data_.clear();
+  shown_.clear();
   mark_ = 0;
 }
 
 void WrittenRecord::Key(std::u16string_view path, bool deletion) {
   entries_.push_back(
-      {deletion ? Kind::DeleteKey : Kind::Key, false, 0, names_.size(), path.size(), 0, 0});
+      {deletion ? Kind::DeleteKey : Kind::Key, false, 0, names_.size(), path.size(), 0, 0, 0});
   names_.append(path);
 }
 
 void WrittenRecord::Value(std::u16string_view name, uint32_t type, std::string_view bytes,
                           bool loose) {
-  entries_.push_back(
-      {Kind::Value, loose, type, names_.size(), name.size(), data_.size(), bytes.size()});
+  entries_.push_back({Kind::Value, loose, type, names_.size(), name.size(), bytes.size(),
+                      DataDigest(bytes), shown_.size()});
   names_.append(name);
-  data_.append(bytes);
+  shown_.append(bytes.substr(0, kShownBytes));
 }
 
 void WrittenRecord::Dropped() {
-  entries_.push_back({Kind::Dropped, true, 0, 0, 0, 0, 0});
+  entries_.push_back({Kind::Dropped, true, 0, 0, 0, 0, 0, 0});
 }
 
 RegCheckCounts CheckRegFile(const std::string& path, const std::string& shownName, int version,
                             const WrittenRecord& record, std::size_t entries) {
   CheckSink sink(record, entries, version, shownName);
   try {
-    std::size_t size = 0;
-    const std::u16string units = ReadBack(path, size);
-    const std::u16string_view text(units.data(), size / 2);
-    if (std::endian::native == std::endian::little && !text.empty() && text[0] == u'\xFEFF') {
-      ReadRegUtf16(text.substr(1), shownName, sink);
-    } else {
-      ReadRegText(std::string_view(reinterpret_cast<const char*>(units.data()), size), shownName,
-                  sink);
+    platform::InputFile file;
+    if (int error = file.Open(path)) throw MakeInOutError(error);
+    if (file.Status().size > kMaxRegReadSize) {
+      throw ERegReadError(shownName + ": REG ファイルが大きすぎます (256 MiB まで読めます)");
     }
+    ReadRegStream(
+        [&](char* buffer, std::size_t room) {
+          std::size_t got = 0;
+          if (int error = file.Read(buffer, room, got)) throw MakeInOutError(error);
+          return got;
+        },
+        shownName, sink);
   } catch (const ERegCheckFailed&) {
     throw;
   } catch (const TarnwickError& e) {

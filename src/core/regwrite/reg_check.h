@@ -4,6 +4,7 @@
 // record, step by step. What the loss report already names is excused.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,7 +22,9 @@ class ERegCheckFailed : public TarnwickError {
   using TarnwickError::TarnwickError;
 };
 
-// What one REG file holds, in the order an import reads it.
+// What one REG file holds, in the order an import reads it. A value's bytes
+// are kept as their size, a digest and the first few bytes, which is what
+// a difference is shown with.
 class WrittenRecord {
  public:
   enum class Kind : uint8_t {
@@ -30,12 +33,16 @@ class WrittenRecord {
     Value,      // a value line: name, type and the bytes the registry holds
     Dropped,    // a value (or line) an import passes over, as a loss says
   };
+  static constexpr std::size_t kShownBytes = 16;
+
   struct Entry {
     Kind kind = Kind::Key;
     bool loose = false;  // a value a loss says the file changes: any value may stand there
     uint32_t type = 0;
     std::size_t nameAt = 0, nameSize = 0;  // the key path or value name, in names_
-    std::size_t dataAt = 0, dataSize = 0;  // the value's bytes, in data_
+    std::size_t dataSize = 0;
+    uint64_t digest = 0;
+    std::size_t shownAt = 0;  // the first bytes, in shown_
   };
 
   void Clear();
@@ -50,16 +57,20 @@ class WrittenRecord {
   std::u16string_view Name(const Entry& e) const {
     return std::u16string_view(names_).substr(e.nameAt, e.nameSize);
   }
-  std::string_view Data(const Entry& e) const {
-    return std::string_view(data_).substr(e.dataAt, e.dataSize);
+  // The first bytes of a value, at most kShownBytes.
+  std::string_view Shown(const Entry& e) const {
+    return std::string_view(shown_).substr(e.shownAt, std::min(e.dataSize, kShownBytes));
   }
 
  private:
   std::vector<Entry> entries_;
   std::u16string names_;
-  std::string data_;
+  std::string shown_;
   std::size_t mark_ = 0;
 };
+
+// A digest of a value's bytes: a difference in them shows with near certainty.
+uint64_t DataDigest(std::string_view bytes);
 
 struct RegCheckCounts {
   std::size_t keys = 0;
