@@ -154,6 +154,10 @@ class CheckSink : public RegReadSink {
   RegCheckCounts counts_;
 };
 
+uint32_t Size32(std::size_t n) {
+  return static_cast<uint32_t>(n);
+}
+
 }  // namespace
 
 uint64_t DataDigest(std::string_view bytes) {
@@ -181,15 +185,15 @@ void WrittenRecord::Clear() {
 }
 
 void WrittenRecord::Key(std::u16string_view path, bool deletion) {
-  entries_.push_back(
-      {deletion ? Kind::DeleteKey : Kind::Key, false, 0, names_.size(), path.size(), 0, 0, 0});
+  entries_.push_back({deletion ? Kind::DeleteKey : Kind::Key, false, 0, Size32(names_.size()),
+                      Size32(path.size()), 0, 0, 0});
   names_.append(path);
 }
 
 void WrittenRecord::Value(std::u16string_view name, uint32_t type, std::string_view bytes,
                           bool loose) {
-  entries_.push_back({Kind::Value, loose, type, names_.size(), name.size(), bytes.size(),
-                      DataDigest(bytes), shown_.size()});
+  entries_.push_back({Kind::Value, loose, type, Size32(names_.size()), Size32(name.size()),
+                      Size32(bytes.size()), Size32(shown_.size()), DataDigest(bytes)});
   names_.append(name);
   shown_.append(bytes.substr(0, kShownBytes));
 }

@@ -39,10 +39,11 @@ class WrittenRecord {
     Kind kind = Kind::Key;
     bool loose = false;  // a value a loss says the file changes: any value may stand there
     uint32_t type = 0;
-    std::size_t nameAt = 0, nameSize = 0;  // the key path or value name, in names_
-    std::size_t dataSize = 0;
+    // 32 bits hold any offset: a REG file is at most 100 MiB.
+    uint32_t nameAt = 0, nameSize = 0;  // the key path or value name, in names_
+    uint32_t dataSize = 0;
+    uint32_t shownAt = 0;  // the first bytes, in shown_
     uint64_t digest = 0;
-    std::size_t shownAt = 0;  // the first bytes, in shown_
   };
 
   void Clear();
@@ -59,7 +60,8 @@ class WrittenRecord {
   }
   // The first bytes of a value, at most kShownBytes.
   std::string_view Shown(const Entry& e) const {
-    return std::string_view(shown_).substr(e.shownAt, std::min(e.dataSize, kShownBytes));
+    return std::string_view(shown_).substr(e.shownAt,
+                                           std::min(std::size_t{e.dataSize}, kShownBytes));
   }
 
  private:
