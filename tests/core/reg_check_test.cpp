@@ -132,6 +132,23 @@ TEST_P(RegCheckTamperTest, AFileChangedBeforeItIsPutInPlaceFailsAndKeepsTheEarli
   EXPECT_FALSE(FileExists(dir.File("items.reg.tarnwick-tmp")));
 }
 
+// After a cancel the file keeps its complete items; that part is checked
+// too before it is put in place.
+TEST_F(RegCheckTest, WhatACancelledRunKeepsIsCheckedBeforeItIsPutInPlace) {
+  option.RegEditVer = 4;
+  WriteFileBytes(dir.File("items.reg"), "old");
+  progress.cancelAtCheck = 10;  // in the second item, after its value
+  EXPECT_EQ(RunAll([](const std::string& path) { WriteFileBytes(path, "REGEDIT4\r\n"); }).status,
+            ExportStatus::Cancelled);
+  EXPECT_EQ(ReadFileBytes(dir.File("items.reg")), "old");
+
+  progress.checks = 0;
+  EXPECT_EQ(RunAll().status, ExportStatus::Cancelled);
+  const std::string kept = ReadFileBytes(dir.File("items.reg"));
+  EXPECT_NE(kept.find("[HKEY_CURRENT_USER\\Software\\App]"), std::string::npos) << kept;
+  EXPECT_EQ(kept.find("Other"), std::string::npos) << kept;
+}
+
 void Replace(std::string& bytes, const std::string& from, const std::string& to) {
   std::size_t at = bytes.find(from);
   ASSERT_NE(at, std::string::npos) << from;

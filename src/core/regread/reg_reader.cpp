@@ -317,11 +317,13 @@ class Reader {
       const std::size_t start = data_.size();
       data_.resize(start + (data.size() - at) / 3);
       char* out = data_.data() + start;
-      int high, low;
-      while (at + 2 < data.size() && data[at + 2] == u',' && (high = HexDigit(data[at])) >= 0 &&
-             (low = HexDigit(data[at + 1])) >= 0) {
+      const char16_t* d = data.data();
+      for (const std::size_t size = data.size(); at + 2 < size; at += 3) {
+        const char16_t c0 = d[at], c1 = d[at + 1];
+        if (d[at + 2] != u',' || ((c0 | c1) & ~0x7F) != 0) break;
+        const int high = kHexDigits.value[c0], low = kHexDigits.value[c1];
+        if ((high | low) < 0) break;
         *out++ = static_cast<char>(high << 4 | low);
-        at += 3;
       }
       data_.resize(static_cast<std::size_t>(out - data_.data()));
       if (at == data.size()) break;

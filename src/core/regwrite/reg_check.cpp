@@ -161,18 +161,30 @@ uint32_t Size32(std::size_t n) {
 }  // namespace
 
 uint64_t DataDigest(std::string_view bytes) {
-  // Eight bytes a step, each step mixed by a multiplication, and the size.
+  // Four lanes of eight bytes each step, each lane mixed by a multiplication
+  // (independent, so that they run side by side), then the rest and the size.
   constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  uint64_t lane[4] = {1, 2, 3, 4};
+  const char* p = bytes.data();
+  std::size_t n = bytes.size();
+  for (; n >= 32; p += 32, n -= 32) {
+    for (int k = 0; k < 4; ++k) {
+      uint64_t word;
+      std::memcpy(&word, p + 8 * k, 8);
+      lane[k] = (lane[k] ^ word) * kMultiplier;
+      lane[k] ^= lane[k] >> 29;
+    }
+  }
   uint64_t h = bytes.size() * kMultiplier;
-  std::size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
+  for (uint64_t l : lane) h = (h ^ l) * kMultiplier;
+  for (; n >= 8; p += 8, n -= 8) {
     uint64_t word;
-    std::memcpy(&word, bytes.data() + i, 8);
+    std::memcpy(&word, p, 8);
     h = (h ^ word) * kMultiplier;
     h ^= h >> 29;
   }
   uint64_t tail = 0;
-  std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+  std::memcpy(&tail, p, n);
   h = (h ^ tail) * kMultiplier;
   return h ^ (h >> 32);
 }
