@@ -199,5 +199,59 @@ TEST(RegReaderTest, WhatTheWriterExportsReadsBackAsTheSameValues) {
   }
 }
 
+// Every event a reading gives, one line each.
+class EventList : public RegReadSink {
+ public:
+  std::vector<std::string> events;
+  void Header(int version) override { events.push_back("v" + std::to_string(version)); }
+  void Key(std::u16string_view path, bool deletion, std::size_t line) override {
+    events.push_back(std::to_string(line) + (deletion ? " -[" : " [") + Utf16ToUtf8(path));
+  }
+  void Value(std::u16string_view name, uint32_t type, std::string_view bytes,
+             std::size_t line) override {
+    events.push_back(std::to_string(line) + " " + Utf16ToUtf8(name) + " " + std::to_string(type) +
+                     ":" + Hex(std::string(bytes)));
+  }
+  void DeleteValue(std::u16string_view name, std::size_t line) override {
+    events.push_back(std::to_string(line) + " -" + Utf16ToUtf8(name));
+  }
+  void Problem(std::size_t line, std::string text) override {
+    events.push_back(std::to_string(line) + " ! " + text);
+  }
+};
+
+TEST(RegReaderTest, ReadingInPiecesGivesWhatReadingWholeGives) {
+  const std::string body =
+      "[HKEY_CURRENT_USER\\A]\r\n\"s\"=\"x\\\"y\\\\z\"\r\"d\"=dword:0000002a\n"
+      "@=hex(2):41,00,\\\r\n  42,00,00,00\r\n\"b\"=hex:01,02,\\\r\r\n  03\r\n"
+      "odd line\n[-HKEY_CURRENT_USER\\A\\B]\r\n\"gone\"=-\r\n\r\n";
+  for (int version : {4, 5}) {
+    std::string bytes =
+        version == 4
+            ? "REGEDIT4\r\n" + body
+            : "\xff\xfe"s +
+                  Utf16ToLeBytes(Utf8ToUtf16("Windows Registry Editor Version 5.00\r\n" + body)) +
+                  "x";  // an odd last byte is dropped
+    EventList whole;
+    ReadRegText(bytes, "f", whole);
+    for (std::size_t piece : {1u, 3u, 7u, 4096u}) {
+      SCOPED_TRACE(std::to_string(version) + " in pieces of " + std::to_string(piece));
+      EventList pieces;
+      std::size_t at = 0;
+      EXPECT_EQ(ReadRegStream(
+                    [&](char* buffer, std::size_t room) {
+                      std::size_t n = std::min({piece, room, bytes.size() - at});
+                      bytes.copy(buffer, n, at);
+                      at += n;
+                      return n;
+                    },
+                    "f", pieces),
+                version == 5);
+      EXPECT_EQ(pieces.events, whole.events);
+    }
+    EXPECT_GE(whole.events.size(), 8u);
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick::test

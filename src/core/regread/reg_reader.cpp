@@ -315,7 +315,7 @@ class Reader {
     while (at < data.size()) {
       // The usual "xx," first, in a tight loop; it reads as the general case.
       const std::size_t start = data_.size();
-      data_.resize(start + (data.size() - at) / 3);
+      data_.resize(start + (data.size() - at) / 3 + 1);
       char* out = data_.data() + start;
       const char16_t* d = data.data();
       for (const std::size_t size = data.size(); at + 2 < size; at += 3) {
@@ -325,7 +325,17 @@ class Reader {
         if ((high | low) < 0) break;
         *out++ = static_cast<char>(high << 4 | low);
       }
+      // The usual ends: a last byte, or the backslash that continues.
+      if (at + 2 == data.size() && ((d[at] | d[at + 1]) & ~0x7F) == 0 &&
+          (kHexDigits.value[d[at]] | kHexDigits.value[d[at + 1]]) >= 0) {
+        *out++ = static_cast<char>(kHexDigits.value[d[at]] << 4 | kHexDigits.value[d[at + 1]]);
+        at += 2;
+      }
       data_.resize(static_cast<std::size_t>(out - data_.data()));
+      if (at + 1 == data.size() && d[at] == u'\\') {
+        continuing_ = true;
+        return;
+      }
       if (at == data.size()) break;
       bool consumed = false;
       unsigned long byte = ParseHexNumber(data, at, consumed);
