@@ -370,6 +370,20 @@ bool RegWriter::AppendHexForm(const RegistryKey* key, const std::string& name) {
   if (!WideReads() && version == 5 && IsStringType(type)) {
     data = Utf16ToLeBytes(Cp932ToUtf16(data));
   }
+  // An import ends string data in hex form with a NUL when it lacks one (a
+  // unit in version 5, a byte before the conversion in REGEDIT4).
+  if (IsStringType(type) && !data.empty()) {
+    const std::size_t even = data.size() & ~std::size_t{1};
+    const bool ended = version == 4 ? data.back() == 0
+                                    : even > 0 && data[even - 1] == 0 && data[even - 2] == 0;
+    if (!ended) Lose(LossKind::DataChanged, &name, "終わりの NUL がありません");
+  }
+  // REGEDIT4's CP932 form has no room for the odd last byte of UTF-16 data.
+  uint32_t wideType = 0, wideSize = 0;
+  if (version == 4 && IsStringType(type) &&
+      KeyReader(key).QueryValueInfo(name, TextForm::Wide, wideType, wideSize) && wideSize % 2) {
+    Lose(LossKind::DataChanged, &name, "バイト数が奇数です");
+  }
 
   if (type == 3) {
     line_ += u"hex:";
