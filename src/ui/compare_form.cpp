@@ -108,7 +108,7 @@ TCompareForm::TCompareForm(const std::string& fileName, const RegImport& import,
   ChangeTree->setSelectionBehavior(QAbstractItemView::SelectRows);
   ChangeTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ChangeTree->setAllColumnsShowFocus(true);
-  ChangeTree->header()->setStretchLastSection(false);
+  ChangeTree->setTextElideMode(Qt::ElideMiddle);  // the end of a long path tells most
   FillTree(comparison);
 
   CountLabel->setObjectName("CountLabel");
@@ -130,7 +130,9 @@ TCompareForm::TCompareForm(const std::string& fileName, const RegImport& import,
   const bool notes = NoteList->count() > 0;
   NoteLabel->setVisible(notes);
   NoteList->setVisible(notes);
-  NoteList->setMaximumHeight(NoteList->sizeHintForRow(0) * 4 + 2 * NoteList->frameWidth() + 4);
+  // As high as its lines, up to four; more scroll.
+  NoteList->setFixedHeight(NoteList->sizeHintForRow(0) * std::min(NoteList->count(), 4) +
+                           2 * NoteList->frameWidth() + 2);
 
   CloseBtn->setObjectName("CloseBtn");
   connect(CloseBtn, &QPushButton::clicked, this, &QDialog::reject);  // Esc does the same
@@ -144,7 +146,7 @@ TCompareForm::TCompareForm(const std::string& fileName, const RegImport& import,
   layout->addWidget(NoteLabel);
   layout->addWidget(NoteList);
   layout->addLayout(buttons);
-  resize(780, notes ? 520 : 440);
+  resize(960, 460);
   ChangeTree->setFocus();
 }
 
@@ -157,6 +159,7 @@ void TCompareForm::FillTree(const RegComparison& comparison) {
   for (const RegChange& change : comparison.changes) {
     if (!keyName || *keyName != change.key) {
       key = new QTreeWidgetItem({Q(ShownName(change.key))});
+      key->setToolTip(kName, key->text(kName));
       keys.append(key);
       keyName = &change.key;
       ++rows;
@@ -174,8 +177,13 @@ void TCompareForm::FillTree(const RegComparison& comparison) {
     auto* value = new QTreeWidgetItem(key);
     ++rows;
     value->setText(kName, change.valueName.empty() ? "(既定)" : Q(ShownName(change.valueName)));
-    if (change.after) value->setText(kFileValue, Q(RegValueText(*change.after)));
-    if (change.before) value->setText(kNowValue, Q(RegValueText(*change.before)));
+    // The whole text (up to its cut) also as a tip, for a column too narrow.
+    for (auto [column, shown] :
+         {std::pair{kFileValue, &change.after}, std::pair{kNowValue, &change.before}}) {
+      if (!*shown) continue;
+      value->setText(column, Q(RegValueText(**shown)));
+      value->setToolTip(column, value->text(column));
+    }
     SetMark(value,
             change.kind == RegChange::Kind::ValueAdded     ? Mark::Added
             : change.kind == RegChange::Kind::ValueDeleted ? Mark::Deleted
@@ -185,10 +193,11 @@ void TCompareForm::FillTree(const RegComparison& comparison) {
   ChangeTree->addTopLevelItems(keys);
   if (rows <= kMaxExpandedRows) ChangeTree->expandAll();
   if (!keys.isEmpty()) ChangeTree->setCurrentItem(keys.front());
-  // Wide enough for what is shown, within bounds: a long key path or value
-  // scrolls instead of pushing the other columns out of sight.
-  const int bounds[kColumns][2] = {{160, 360}, {48, 80}, {120, 260}, {120, 260}};
-  for (int k = 0; k < kColumns; ++k) {
+  // Wide enough for what is shown, within bounds, so that a long key path
+  // or value does not push the other columns out of sight; the last column
+  // takes the rest.
+  const int bounds[kNowValue][2] = {{160, 400}, {48, 80}, {120, 230}};
+  for (int k = 0; k < kNowValue; ++k) {
     ChangeTree->resizeColumnToContents(k);
     ChangeTree->setColumnWidth(k,
                                std::clamp(ChangeTree->columnWidth(k), bounds[k][0], bounds[k][1]));
