@@ -78,14 +78,6 @@ void SetMark(QTreeWidgetItem* row, Mark mark, const QIcon (&icons)[3]) {
 
 }  // namespace
 
-std::string RegChangeCountsText(const RegChangeCounts& n) {
-  if (n.Total() == 0) return "インポートしても、レジストリは何も変わりません。";
-  return "インポートで変わるもの: キーの追加 " + std::to_string(n.keysAdded) + "、キーの削除 " +
-         std::to_string(n.keysDeleted) + "、値の追加 " + std::to_string(n.valuesAdded) +
-         "、値の変更 " + std::to_string(n.valuesChanged) + "、値の削除 " +
-         std::to_string(n.valuesDeleted);
-}
-
 TCompareForm::TCompareForm(const std::string& fileName, const RegImport& import,
                            const RegComparison& comparison, QWidget* parent)
     : QDialog(parent),

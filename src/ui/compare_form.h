@@ -39,7 +39,4 @@ class TCompareForm : public QDialog {
   QPushButton* CloseBtn;
 };
 
-// The counts as one line, or the sentence that says nothing would change.
-std::string RegChangeCountsText(const RegChangeCounts& counts);
-
 }  // namespace tarnwick::ui

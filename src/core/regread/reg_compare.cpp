@@ -252,6 +252,14 @@ RegComparison CompareRegImport(const RegImport& import, RegistryStore& store) {
   return simulation.Result();
 }
 
+std::string RegChangeCountsText(const RegChangeCounts& n) {
+  if (n.Total() == 0) return "インポートしても、レジストリは何も変わりません。";
+  return "インポートで変わるもの: キーの追加 " + std::to_string(n.keysAdded) + "、キーの削除 " +
+         std::to_string(n.keysDeleted) + "、値の追加 " + std::to_string(n.valuesAdded) +
+         "、値の変更 " + std::to_string(n.valuesChanged) + "、値の削除 " +
+         std::to_string(n.valuesDeleted);
+}
+
 std::string RegValueText(const RegValue& value, std::size_t maxChars) {
   std::string text;
   const std::string& d = value.data;
