@@ -94,7 +94,7 @@ std::optional<std::string> QtFileDialogs::OpenRegFile(const std::string& folder)
   QFileDialog dialog(QApplication::activeWindow(), "REG ファイルを開く", Q(folder));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters({"REG ファイル (*.reg)", "すべてのファイル (*)"});
+  dialog.setNameFilters({"登録ファイル (*.reg)", "すべてのファイル (*)"});
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return Chosen(dialog.selectedFiles().front());
 }
