@@ -64,15 +64,7 @@ void PrintChanges(const RegComparison& comparison) {
     shownKey = &change.key;
     std::printf("%s\n", line.c_str());
   }
-  const RegChangeCounts& n = comparison.counts;
-  if (n.Total() == 0) {
-    std::printf("インポートしても、レジストリは何も変わりません。\n");
-  } else {
-    std::printf(
-        "インポートで変わるもの: キーの追加 %zu、キーの削除 %zu、値の追加 %zu、"
-        "値の変更 %zu、値の削除 %zu\n",
-        n.keysAdded, n.keysDeleted, n.valuesAdded, n.valuesChanged, n.valuesDeleted);
-  }
+  std::printf("%s\n", RegChangeCountsText(comparison.counts).c_str());
 }
 
 }  // namespace

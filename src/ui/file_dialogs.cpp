@@ -90,4 +90,13 @@ std::optional<std::string> QtFileDialogs::BrowseRegFile(const std::string& folde
   return Chosen(dialog.selectedFiles().front());
 }
 
+std::optional<std::string> QtFileDialogs::OpenRegFile(const std::string& folder) {
+  QFileDialog dialog(QApplication::activeWindow(), "REG ファイルを開く", Q(folder));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters({"登録ファイル (*.reg)", "すべてのファイル (*)"});
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return Chosen(dialog.selectedFiles().front());
+}
+
 }  // namespace tarnwick::ui

@@ -24,6 +24,9 @@ class FileDialogs {
   // need not exist, name preset. Empty when cancelled.
   virtual std::optional<std::string> BrowseRegFile(const std::string& folder,
                                                    const std::string& name) = 0;
+  // "REG ファイルを開く": an existing file, starting in folder. Empty when
+  // cancelled.
+  virtual std::optional<std::string> OpenRegFile(const std::string& folder) = 0;
 };
 
 // The real dialogs of Qt, owned by the active window.
@@ -36,6 +39,7 @@ class QtFileDialogs : public FileDialogs {
   std::optional<std::string> OpenDataFile(const std::string& folder) override;
   std::optional<std::string> BrowseRegFile(const std::string& folder,
                                            const std::string& name) override;
+  std::optional<std::string> OpenRegFile(const std::string& folder) override;
 };
 
 }  // namespace tarnwick::ui

@@ -21,8 +21,10 @@
 #include "common/file_names.h"
 #include "common/path_utils.h"
 #include "common/prompts.h"
+#include "regread/reg_compare.h"
 #include "regwrite/export_run.h"
 #include "ui/about_form.h"
+#include "ui/compare_form.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
 #include "ui/message_boxes.h"
@@ -49,6 +51,18 @@ bool Reachable(const QRect& place) {
   }
   return false;
 }
+
+// The window's busy cursor for as long as the scope lasts.
+class BusyCursor {
+ public:
+  explicit BusyCursor(MainWindowPort& window) : window_(window) { window_.SetBusyCursor(true); }
+  ~BusyCursor() { window_.SetBusyCursor(false); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+
+ private:
+  MainWindowPort& window_;
+};
 
 // Restores a value however the scope ends.
 template <typename T>
@@ -118,6 +132,7 @@ TMainForm::TMainForm(Session& session, PromptPort& prompts, FileDialogs& files,
   SelRegWrite2Act = NewAction("SelRegWrite2Act", "選択アイテムを個別にREG書き出し(&E)...",
                               &TMainForm::SelRegWrite1ActExecute);
   OpenFileAct = NewAction("OpenFileAct", "ファイルを開く(&P)...", &TMainForm::OpenFileActExecute);
+  CompareAct = NewAction("CompareAct", "REG ファイルと比較(&C)...", &TMainForm::CompareActExecute);
 
   AddBtn->setObjectName("AddBtn");
   BindButton(AddBtn, AddAct);
@@ -210,6 +225,7 @@ void TMainForm::BuildMenus() {
   };
   item("OptionItem", "オプション(&O)...", [this] { OptionItemClick(); });
   AssistPopupMenu->addAction(OpenFileAct);
+  AssistPopupMenu->addAction(CompareAct);
   AssistPopupMenu->addSeparator();
   item("HelpItem", "ヘルプ トピックの検索(&H)", [this] { help_.ShowHelp(kHelpDefaultTopic); });
   item("HelpMainItem", "このウィンドウのヘルプ(&T)", [this] { help_.ShowHelp(kHelpMainWindow); });
@@ -244,6 +260,7 @@ void TMainForm::UpdateActions() {
   RegWrite2Act->setVisible(!separate);
   SelRegWrite2Act->setVisible(!separate);
   OpenFileAct->setEnabled(!off);
+  CompareAct->setEnabled(!off);  // it reads the store the export reads
 }
 
 void TMainForm::SetActionsEnabled(bool enabled) {
@@ -426,6 +443,43 @@ void TMainForm::OpenFileActExecute() {
   }
   session_.items.UpdateListView(*this);
   ApplyCaption();
+}
+
+void TMainForm::CompareActExecute() {
+  const std::string folder = ExtractFilePath(
+      ResolveFileName(state_.Settings.RegFileName, "", ExtractFilePath(state_.DataFileName)));
+  auto chosen = files_.OpenRegFile(folder);
+  if (!chosen) return;
+  RegImport import;
+  RegComparison comparison;
+  std::string failure, refreshFailure;
+  {
+    BusyCursor busy(*this);
+    try {
+      import = ReadRegFile(*chosen);
+    } catch (const ERegReadError& e) {
+      failure = e.what();
+    } catch (const EInOutError& e) {
+      failure = "ファイル '" + *chosen + "' が開けません。\r\n" + e.what();
+    }
+    if (failure.empty()) {
+      // Against the registry as it is now: a prefix rewritten on disk since
+      // it was read is read again, as for the property dialog's tree.
+      try {
+        session_.store->Refresh([this] { progress_.ProcessMessages(); });
+      } catch (const std::exception& e) {
+        refreshFailure = e.what();  // the data read before stays in use
+      }
+      comparison = CompareRegImport(import, *session_.store);
+    }
+  }
+  if (!failure.empty()) {
+    ErrorMessage(prompts_, failure, kProgramName);
+    return;
+  }
+  if (!refreshFailure.empty()) ErrorMessage(prompts_, refreshFailure, kProgramName);
+  TCompareForm form(*chosen, import, comparison, this);
+  form.exec();
 }
 
 void TMainForm::OptionItemClick() {

@@ -69,6 +69,7 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   void SelRegWriteActExecute();
   void SelRegWrite1ActExecute();
   void OpenFileActExecute();
+  void CompareActExecute();
   void OptionItemClick();
   void BackListColumnClick(int column);
 
@@ -110,6 +111,7 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   QAction* SelRegWrite1Act;
   QAction* SelRegWrite2Act;
   QAction* OpenFileAct;
+  QAction* CompareAct;
 };
 
 // What an export could not keep, in one box owned by owner and modal to it

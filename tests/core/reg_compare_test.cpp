@@ -48,9 +48,9 @@ TEST(RegCompareTest, NamesWhatAnImportWouldAddChangeAndDelete) {
                                      "\"v\"=hex:01\n"
                                      "[HKEY_CURRENT_USER\\Software\\Locked]\n");
   EXPECT_EQ(Listed(comparison), (std::vector<std::string>{
-                                    "~ HKEY_CURRENT_USER\\Software\\app|b dword:00000002 -> "
+                                    "~ HKEY_CURRENT_USER\\Software\\App|b dword:00000002 -> "
                                     "dword:00000003",
-                                    "+ HKEY_CURRENT_USER\\Software\\app|c  -> \"new\"",
+                                    "+ HKEY_CURRENT_USER\\Software\\App|c  -> \"new\"",
                                     "+key HKEY_CURRENT_USER\\Software\\App\\New",
                                     "+key HKEY_CURRENT_USER\\Software\\App\\New\\Deep",
                                     "+ HKEY_CURRENT_USER\\Software\\App\\New\\Deep|v  -> hex:01",

@@ -134,6 +134,41 @@ TEST(RegReaderTest, LinesAnImportPassesOverAreNamedWithTheirNumbers) {
   }
 }
 
+// Lines as Windows' regedit and Wine's import them: which values a line
+// sets, and which it leaves unset.
+TEST(RegReaderTest, ValuesAreSetOrLeftOutAsTheRegistryEditorDoes) {
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"\"a\"=\"v\" ;c\n\"b\"=\"v\" #c\n\"c\"=\"v\"#c\n\"d\"=dword:1234;5678\n\"e\"=dword:1234#5\n",
+       {"a 1:7600", "d 4:34120000"}},
+      {"\"a\"=dword:\n\"b\"=dword:0x1\n\"c\"=dword:000000001\n\"d\"=dword:1 2\n\"e\"=dword:1\n",
+       {"e 4:01000000"}},
+      {"\"a\"=\"x\"y\"\n\"b\"=\"x\"\"y\"\n\"c\"=\\\"x\"\n\"d\"=x\"\n\"e\"=\"\"\n", {"e 1:"}},
+      // A hex list that ends in a backslash without its comma is broken; one
+      // whose next line is not hex takes that line with it.
+      {"\"a\"=hex(2):4c,69\\\n\"b\"=\"v\"\n\"c\"=hex(2):4c,69,\\\n\"d\"=\"v\"\n\"e\"=\"v\"\n",
+       {"b 1:7600", "e 1:7600"}},
+      // Comments after a continuation's backslash, and blank and comment lines
+      // between its lines, are passed over; '#' is no comment.
+      {"\"a\"=hex:01,\\ ;c\n\n; c\n  02,\\\n  03\n\"b\"=hex:01,\\#c\n  02\n", {"a 3:010203"}},
+      {"\"a\"=hex:01\\\n,02\n\"b\"=hex:01,\\\n  ,02\n", {}},
+      {"\"a\\\"b\"=\"v \\\"q\\\"\"\n\"c'd\"=dword:8\n",
+       {"a\"b 1:76002000220071002200", "c'd 4:08000000"}},
+      {"\"a\\\n\"=\"v\"\n\"b\"=\"v\"\n", {"b 1:7600"}},
+  };
+  for (const auto& [body, values] : cases) {
+    RegImport import = Read(4, "[HKEY_CURRENT_USER\\K]\n" + body);
+    std::vector<std::string> set;
+    for (const RegImportStep& step : import.steps) {
+      if (step.kind != RegImportStep::Kind::SetValue) continue;
+      std::string data = Hex(step.value.data);
+      // Strings without their final NUL, to keep the table short.
+      if (step.value.type == kRegSz) data.resize(data.size() - 4);
+      set.push_back(step.valueName + " " + std::to_string(step.value.type) + ":" + data);
+    }
+    EXPECT_EQ(set, values) << body;
+  }
+}
+
 TEST(RegReaderTest, AFileNoImporterReadsIsRefusedNamingTheLine) {
   const std::pair<std::string, std::string> cases[] = {
       {"", "f の 1 行目: REG ファイルの見出し"},

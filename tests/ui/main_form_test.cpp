@@ -8,7 +8,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -19,6 +23,7 @@
 #include "memory_store.h"
 #include "scripted_prompts.h"
 #include "temp_dir.h"
+#include "ui/compare_form.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
 #include "ui_fakes.h"
@@ -71,6 +76,29 @@ class MainFormTest : public QObject {
       form = std::make_unique<TMainForm>(session, prompts, files, progress, help);
     }
     QAction* Act(const char* name) { return form->findChild<QAction*>(name); }
+    // Writes a REG file, has the file dialog answer it, and picks the compare
+    // command from the assist menu by its access key. look sees the dialog
+    // it opens, which is then closed with Esc from the tree; false when no
+    // dialog opened.
+    bool CompareWith(const std::string& regText, const std::function<void(TCompareForm&)>& look) {
+      files.answer = dir.File("backup.reg");
+      test::WriteFileBytes(*files.answer, regText);
+      bool opened = false;
+      QTimer watcher;  // for as long as the command runs, and no longer
+      watcher.setInterval(0);
+      QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<TCompareForm*>(QApplication::activeModalWidget());
+        if (!dialog || opened) return;
+        opened = true;
+        if (look) look(*dialog);
+        QTest::keyClick(dialog->findChild<QTreeWidget*>("ChangeTree"), Qt::Key_Escape);
+      });
+      watcher.start();
+      form->show();
+      QTest::mouseClick(form->findChild<QPushButton*>("MenuBtn"), Qt::LeftButton);
+      QTest::keyClick(form->findChild<QMenu*>("AssistPopupMenu"), Qt::Key_C);
+      return opened;
+    }
     QTreeWidget* List() { return form->findChild<QTreeWidget*>("BackList"); }
     void Select(int row) { List()->topLevelItem(row)->setSelected(true); }
   };
@@ -214,6 +242,74 @@ class MainFormTest : public QObject {
     QCOMPARE(f->progress.starts, 1);
     QVERIFY(test::FileExists(f->dir.File("items.reg")));
     QVERIFY(f->Act("RegWriteAct")->isEnabled());  // and the next one may start
+  }
+
+  void comparingWithARegFileShowsEachChangeBelowItsKeyAndTheCounts() {
+    QStringList rows;
+    QString counts, caption;
+    QStringList notes;
+    bool treeFocused = false;
+    QVERIFY(f->CompareWith(
+        "REGEDIT4\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Foo]\r\n\"v\"=dword:00000005\r\n\"w\"=\"new\"\r\n"
+        "\"bad\"=foo:12\r\n\r\n"
+        "[-HKEY_CURRENT_USER\\Software\\Bar]\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Baz]\r\n@=\"x\"\r\n",
+        [&](TCompareForm& dialog) {
+          caption = dialog.windowTitle();
+          auto* tree = dialog.findChild<QTreeWidget*>("ChangeTree");
+          treeFocused = dialog.focusWidget() == tree;
+          for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+            const QTreeWidgetItem* row = *it;
+            QString shown = QString(row->parent() ? "  " : "") + row->text(0);
+            for (int k = 1; k < 4; ++k) shown += " | " + row->text(k);
+            rows << shown;
+            QVERIFY(!row->text(1).isEmpty() == !row->icon(0).isNull());
+          }
+          counts = dialog.findChild<QLabel*>("CountLabel")->text();
+          auto* list = dialog.findChild<QListWidget*>("NoteList");
+          for (int i = 0; i < list->count(); ++i) notes << list->item(i)->text();
+        }));
+    QCOMPARE(caption, QString("REG ファイルと比較 - backup.reg"));
+    QVERIFY(treeFocused);
+    QCOMPARE(rows, (QStringList{
+                       "HKEY_CURRENT_USER\\Software\\Bar | 削除 |  | ",
+                       "  v | 削除 |  | dword:00000002",
+                       "HKEY_CURRENT_USER\\Software\\Baz | 追加 |  | ",
+                       "  (既定) | 追加 | \"x\" | ",
+                       "HKEY_CURRENT_USER\\Software\\Foo |  |  | ",
+                       "  v | 変更 | dword:00000005 | dword:00000001",
+                       "  w | 追加 | \"new\" | ",
+                   }));
+    QCOMPARE(counts, QString("インポートで変わるもの: キーの追加 1、キーの削除 1、値の追加 2、"
+                             "値の変更 1、値の削除 1"));
+    QCOMPARE(notes,
+             QStringList{"インポートで読み飛ばされる行: backup.reg の 6 行目: 不明なデータ型です"});
+    QVERIFY(!QApplication::overrideCursor());
+  }
+
+  void aFileThatChangesNothingSaysSo() {
+    QString counts;
+    bool notesShown = true;
+    int rows = -1;
+    QVERIFY(
+        f->CompareWith("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Foo]\r\n"
+                       "\"v\"=dword:00000001\r\n",
+                       [&](TCompareForm& dialog) {
+                         rows = dialog.findChild<QTreeWidget*>("ChangeTree")->topLevelItemCount();
+                         counts = dialog.findChild<QLabel*>("CountLabel")->text();
+                         notesShown = !dialog.findChild<QListWidget*>("NoteList")->isHidden();
+                       }));
+    QCOMPARE(rows, 0);
+    QCOMPARE(counts, QString("インポートしても、レジストリは何も変わりません。"));
+    QVERIFY(!notesShown);
+  }
+
+  void aFileThatCannotBeReadIsNamedInAnErrorBoxAndNoDialogOpens() {
+    QVERIFY(!f->CompareWith("not a registry file\r\n", nullptr));
+    QCOMPARE(f->prompts.shown.size(), std::size_t(1));
+    QVERIFY(f->prompts.shown.front().text.starts_with(f->dir.File("backup.reg")));
+    QVERIFY(!QApplication::overrideCursor());
   }
 
   void helpOpensAtTheDefaultTopicAndAtThisWindowsPage() {

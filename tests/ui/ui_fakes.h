@@ -27,6 +27,7 @@ class ScriptedDialogs : public FileDialogs {
   std::optional<std::string> BrowseRegFile(const std::string&, const std::string&) override {
     return answer;
   }
+  std::optional<std::string> OpenRegFile(const std::string&) override { return answer; }
 };
 
 class RecordingHelp : public HelpPort {

@@ -1,8 +1,8 @@
 // Renders each window of the program, with the Japanese font, into PNG files
 // in the given folder: the main window with the example items, the progress
 // dialog, both pages of the options dialog, the property dialog, the value
-// list and the about box. Run with QT_QPA_PLATFORM=offscreen on Linux; on
-// Windows (or Wine) the example keys are read from the live registry, where
+// list, the comparison with a REG file and the about box. Run with QT_QPA_PLATFORM=offscreen on
+// Linux; on Windows (or Wine) the example keys are read from the live registry, where
 // tests/windows/wine_screenshots.sh puts them.
 //   tarnwick_screenshots OUTPUT_FOLDER
 #include <QApplication>
@@ -17,7 +17,9 @@
 #include "backitem/startup.h"
 #include "common/path_utils.h"
 #include "platform/single_instance.h"
+#include "regread/reg_compare.h"
 #include "ui/about_form.h"
+#include "ui/compare_form.h"
 #include "ui/entry_list_form.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
@@ -118,6 +120,22 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   ok = Save(*values, out + "value-list.png") && ok;
   values->close();
+  // A backup of the example keys, made before some of them changed.
+  const RegImport import = ReadRegText(
+      "REGEDIT4\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\ExampleSoft\\Editor]\r\n"
+      "\"FontSize\"=dword:0000000a\r\n\"Theme\"=\"dark\"\r\n\"Zoom\"=percent:120\r\n"
+      "\"WindowPos\"=hex:64,00,00,00,c8,00,00,00,00,04,00,00,00,03,00,00\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\ExampleSoft\\Player]\r\n"
+      "@=\"Example Player\"\r\n\"Volume\"=dword:00000050\r\n\r\n"
+      "[-HKEY_CURRENT_USER\\Software\\ExampleSoft\\Viewer]\r\n",
+      "ExampleSoft.reg");
+  ui::TCompareForm compare("ExampleSoft.reg", import, CompareRegImport(import, *session.store),
+                           &form);
+  compare.show();
+  QApplication::processEvents();
+  ok = Save(compare, out + "compare.png") && ok;
+  compare.close();
   ExportLosses losses;
   losses.Add({LossKind::UnreadableKey, "HKEY_LOCAL_MACHINE\\Software\\ExampleSoft\\Secret",
               std::nullopt, "開けません"});

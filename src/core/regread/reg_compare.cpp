@@ -25,12 +25,16 @@ struct ValueState {
   std::optional<RegValue> before, after;
 };
 
-struct KeyState {
-  std::string name;
+// A key the import touches, with the keys below it that it touches, by
+// folded name.
+struct KeyNode {
+  std::string name;         // the path, root in the long form
   bool existed = false;     // in the registry now
   bool exists = false;      // after the steps so far
   bool unreadable = false;  // exists, but its values are not known
+  bool listed = false;      // all its subkeys in the registry have nodes
   std::map<std::u16string, ValueState> values;
+  std::map<std::u16string, std::unique_ptr<KeyNode>> children;
 };
 
 bool SameValue(const RegValue& a, const RegValue& b) {
@@ -47,15 +51,14 @@ class Simulation {
     switch (step.kind) {
       case RegImportStep::Kind::CreateKey:
         // The key and every missing key above it, as RegCreateKeyEx makes them.
-        for (std::size_t slash = step.key.find('\\'); slash != std::string::npos;
-             slash = step.key.find('\\', slash + 1)) {
-          Load(step.key.substr(0, slash)).exists = true;
-        }
-        Load(step.key).exists = true;
+        for (KeyNode* node : Path(step.key)) node->exists = true;
         break;
-      case RegImportStep::Kind::DeleteKey:
-        DeleteTree(step.key);
+      case RegImportStep::Kind::DeleteKey: {
+        KeyNode* node = Path(step.key).back();
+        ListTree(*node);
+        Delete(*node);
         break;
+      }
       case RegImportStep::Kind::SetValue: {
         ValueState& value = Current(step.key).values[Folded(step.valueName)];
         if (value.name.empty()) value.name = step.valueName;
@@ -63,7 +66,7 @@ class Simulation {
         break;
       }
       case RegImportStep::Kind::DeleteValue: {
-        KeyState& key = Current(step.key);
+        KeyNode& key = Current(step.key);
         auto found = key.values.find(Folded(step.valueName));
         if (found != key.values.end()) found->second.after.reset();
         break;
@@ -73,13 +76,121 @@ class Simulation {
 
   RegComparison Result() const {
     RegComparison result;
-    RegChangeCounts& counts = result.counts;
-    for (const auto& [folded, key] : keys_) {
-      if (key.unreadable) {
-        result.unreadableKeys.push_back(key.name);
+    for (const auto& [name, root] : roots_) Report(*root, result);
+    return result;
+  }
+
+ private:
+  struct Root {
+    uint32_t handle = 0;
+    std::string path;  // below the root, as the store takes it
+  };
+
+  // The nodes from the root down to the key, each read when first reached.
+  std::vector<KeyNode*> Path(const std::string& key) {
+    std::vector<KeyNode*> nodes;
+    std::size_t slash = key.find('\\');
+    std::unique_ptr<KeyNode>& root = roots_[key.substr(0, slash)];
+    if (!root) {
+      root = std::make_unique<KeyNode>();
+      root->name = key.substr(0, slash);
+      Read(*root, nullptr);
+    }
+    nodes.push_back(root.get());
+    while (slash != std::string::npos) {
+      std::size_t next = key.find('\\', slash + 1);
+      std::string_view name = std::string_view(key).substr(slash + 1, next - slash - 1);
+      nodes.push_back(&Child(*nodes.back(), name));
+      slash = next;
+    }
+    return nodes;
+  }
+
+  KeyNode& Child(KeyNode& parent, std::string_view name) {
+    std::unique_ptr<KeyNode>& child = parent.children[Folded(name)];
+    if (!child) {
+      child = std::make_unique<KeyNode>();
+      child->name = parent.name + "\\" + std::string(name);
+      Read(*child, &parent);
+    }
+    return *child;
+  }
+
+  // Values come in runs for one key: the key of the last run is kept at hand.
+  KeyNode& Current(const std::string& path) {
+    if (!current_ || path != currentPath_) {
+      current_ = Path(path).back();
+      currentPath_ = path;
+    }
+    return *current_;
+  }
+
+  std::unique_ptr<RegistryKey> Open(const std::string& path) {
+    std::size_t slash = path.find('\\');
+    for (const TRegRootKey& row : RootKeys) {
+      if (row.LongName != path.substr(0, slash)) continue;
+      std::string below = slash == std::string::npos ? "" : path.substr(slash + 1);
+      std::unique_ptr<RegistryKey> key = store_.OpenKey(row.RootKey, below, kKeyRead);
+      if (!key && store_.KeyExists(row.RootKey, below)) unreadable_ = true;
+      return key;
+    }
+    return nullptr;
+  }
+
+  // The key as the registry has it now, with its values. Below a key that
+  // does not exist, none does.
+  void Read(KeyNode& node, const KeyNode* parent) {
+    if (parent && !parent->existed) return;
+    unreadable_ = false;
+    std::unique_ptr<RegistryKey> key = Open(node.name);
+    node.existed = node.exists = key || unreadable_;
+    node.unreadable = unreadable_;
+    if (!key) return;
+    std::vector<std::string> names;
+    node.unreadable = !key->ValueNames(names);
+    for (const std::string& name : names) {
+      RegValue value;
+      if (!key->QueryValue(name, TextForm::Wide, ~0u, value)) {
+        node.unreadable = true;
         continue;
       }
-      if (!key.existed && !key.exists) continue;
+      node.values.emplace(Folded(name), ValueState{name, value, value});
+    }
+  }
+
+  // Gives every subkey the registry has below the node a node of its own.
+  void ListTree(KeyNode& top) {
+    std::vector<KeyNode*> pending{&top};
+    while (!pending.empty()) {
+      KeyNode& node = *pending.back();
+      pending.pop_back();
+      if (!node.existed || node.unreadable) continue;
+      if (!node.listed) {
+        node.listed = true;
+        std::unique_ptr<RegistryKey> key = Open(node.name);
+        std::vector<std::string> names;
+        if (!key || !key->SubKeyNames(names)) {
+          node.unreadable = true;
+          continue;
+        }
+        for (const std::string& name : names) Child(node, name);
+      }
+      for (auto& [folded, child] : node.children) pending.push_back(child.get());
+    }
+  }
+
+  static void Delete(KeyNode& node) {
+    node.exists = false;
+    for (auto& [folded, value] : node.values) value.after.reset();
+    for (auto& [folded, child] : node.children) Delete(*child);
+  }
+
+  // The node's changes, then those of the keys below it.
+  static void Report(const KeyNode& key, RegComparison& result) {
+    RegChangeCounts& counts = result.counts;
+    if (key.unreadable) {
+      result.unreadableKeys.push_back(key.name);
+    } else if (key.existed || key.exists) {
       if (key.existed != key.exists) {
         result.changes.push_back(
             {key.exists ? RegChange::Kind::KeyAdded : RegChange::Kind::KeyDeleted,
@@ -107,96 +218,13 @@ class Simulation {
         result.changes.push_back(std::move(change));
       }
     }
-    return result;
-  }
-
- private:
-  std::unique_ptr<RegistryKey> Open(const std::string& path) {
-    std::size_t slash = path.find('\\');
-    std::string root = path.substr(0, slash);
-    for (const TRegRootKey& row : RootKeys) {
-      if (row.LongName != root) continue;
-      return store_.OpenKey(row.RootKey, slash == std::string::npos ? "" : path.substr(slash + 1),
-                            kKeyRead);
-    }
-    return nullptr;
-  }
-
-  bool ExistsUnopened(const std::string& path) {
-    std::size_t slash = path.find('\\');
-    for (const TRegRootKey& row : RootKeys) {
-      if (row.LongName == path.substr(0, slash)) {
-        return store_.KeyExists(row.RootKey,
-                                slash == std::string::npos ? "" : path.substr(slash + 1));
-      }
-    }
-    return false;
-  }
-
-  // The key as the registry has it now, with its values, read once.
-  KeyState& Load(const std::string& path) {
-    auto [at, added] = keys_.try_emplace(Folded(path));
-    KeyState& key = at->second;
-    if (!added) return key;
-    key.name = path;
-    std::unique_ptr<RegistryKey> open = Open(path);
-    if (!open) {
-      key.existed = key.exists = key.unreadable = ExistsUnopened(path);
-      return key;
-    }
-    key.existed = key.exists = true;
-    std::vector<std::string> names;
-    key.unreadable = !open->ValueNames(names);
-    for (const std::string& name : names) {
-      RegValue value;
-      if (!open->QueryValue(name, TextForm::Wide, ~0u, value)) {
-        key.unreadable = true;
-        continue;
-      }
-      key.values.emplace(Folded(name), ValueState{name, value, value});
-    }
-    return key;
-  }
-
-  // Values come in runs for one key: the key of the last run is kept at hand.
-  KeyState& Current(const std::string& path) {
-    if (!current_ || path != currentPath_) {
-      current_ = &Load(path);
-      currentPath_ = path;
-    }
-    return *current_;
-  }
-
-  // Deletes the key and everything below it: read from the registry first,
-  // so that what goes is known.
-  void DeleteTree(const std::string& path) {
-    std::vector<std::string> pending{path};
-    while (!pending.empty()) {
-      std::string next = std::move(pending.back());
-      pending.pop_back();
-      KeyState& key = Load(next);
-      if (!key.existed || key.unreadable) continue;
-      std::unique_ptr<RegistryKey> open = Open(next);
-      std::vector<std::string> names;
-      if (!open || !open->SubKeyNames(names)) {
-        key.unreadable = true;
-        continue;
-      }
-      for (const std::string& name : names) pending.push_back(next + "\\" + name);
-    }
-    const std::u16string folded = Folded(path);
-    for (auto at = keys_.lower_bound(folded); at != keys_.end(); ++at) {
-      const std::u16string& name = at->first;
-      if (name.compare(0, folded.size(), folded) != 0) break;
-      if (name.size() > folded.size() && name[folded.size()] != u'\\') continue;
-      at->second.exists = false;
-      for (auto& value : at->second.values) value.second.after.reset();
-    }
+    for (const auto& [folded, child] : key.children) Report(*child, result);
   }
 
   RegistryStore& store_;
-  std::map<std::u16string, KeyState> keys_;
-  KeyState* current_ = nullptr;  // nodes of a map stay where they are
+  std::map<std::string, std::unique_ptr<KeyNode>> roots_;
+  bool unreadable_ = false;  // the last key opened exists, but could not be opened
+  KeyNode* current_ = nullptr;
   std::string currentPath_;
 };
 
@@ -222,6 +250,14 @@ RegComparison CompareRegImport(const RegImport& import, RegistryStore& store) {
   Simulation simulation(store);
   for (const RegImportStep& step : import.steps) simulation.Apply(step);
   return simulation.Result();
+}
+
+std::string RegChangeCountsText(const RegChangeCounts& n) {
+  if (n.Total() == 0) return "インポートしても、レジストリは何も変わりません。";
+  return "インポートで変わるもの: キーの追加 " + std::to_string(n.keysAdded) + "、キーの削除 " +
+         std::to_string(n.keysDeleted) + "、値の追加 " + std::to_string(n.valuesAdded) +
+         "、値の変更 " + std::to_string(n.valuesChanged) + "、値の削除 " +
+         std::to_string(n.valuesDeleted);
 }
 
 std::string RegValueText(const RegValue& value, std::size_t maxChars) {

@@ -41,6 +41,9 @@ struct RegComparison {
 
 RegComparison CompareRegImport(const RegImport& import, RegistryStore& store);
 
+// "インポートで変わるもの: キーの追加 1、…", or that nothing would change.
+std::string RegChangeCountsText(const RegChangeCounts& counts);
+
 // A value as a REG file shows it ("text", dword:0000000a, hex(2):25,00,...),
 // cut to about maxChars with the full size given when longer.
 std::string RegValueText(const RegValue& value, std::size_t maxChars = 72);

@@ -71,18 +71,6 @@ const char* QuotedStringChange(std::string_view bytes) {
   return "終わりの NUL がありません";
 }
 
-// Why an import of a string's hex form would not give back these bytes: it
-// ends a string without a NUL (UTF-16 or CP932) with one. Null when it would.
-const char* HexStringChange(std::string_view bytes, bool utf16) {
-  if (bytes.empty()) return nullptr;
-  if (!utf16) return bytes.back() == 0 ? nullptr : "終わりの NUL がありません";
-  const std::size_t even = bytes.size() & ~std::size_t{1};
-  if (even == 0 || bytes[even - 1] != 0 || bytes[even - 2] != 0) {
-    return bytes.size() % 2 != 0 ? "バイト数が奇数です" : "終わりの NUL がありません";
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 std::string ItemCaption(std::string_view name, std::string_view comment) {
@@ -427,11 +415,20 @@ bool RegWriter::AppendHexForm(const RegistryKey* key, const std::string& name) {
   }
   recordType_ = type;
   recordData_ = &data;
-  if (IsStringType(type)) {
-    if (const char* change = HexStringChange(data, version == 5)) {
-      Lose(LossKind::DataChanged, &name, change);
-    }
-    if (Record && version == 4) RecordHexString(key, name);
+  if (Record && version == 4 && IsStringType(type)) RecordHexString(key, name);
+  // An import ends string data in hex form with a NUL when it lacks one (a
+  // unit in version 5, a byte before the conversion in REGEDIT4).
+  if (IsStringType(type) && !data.empty()) {
+    const std::size_t even = data.size() & ~std::size_t{1};
+    const bool ended = version == 4 ? data.back() == 0
+                                    : even > 0 && data[even - 1] == 0 && data[even - 2] == 0;
+    if (!ended) Lose(LossKind::DataChanged, &name, "終わりの NUL がありません");
+  }
+  // REGEDIT4's CP932 form has no room for the odd last byte of UTF-16 data.
+  uint32_t wideType = 0, wideSize = 0;
+  if (version == 4 && IsStringType(type) &&
+      KeyReader(key).QueryValueInfo(name, TextForm::Wide, wideType, wideSize) && wideSize % 2) {
+    Lose(LossKind::DataChanged, &name, "バイト数が奇数です");
   }
 
   if (type == 3) {
