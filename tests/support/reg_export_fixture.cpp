@@ -1,6 +1,7 @@
 #include "reg_export_fixture.h"
 
 #include "common/text_codec.h"
+#include "regwrite/reg_check.h"
 
 namespace tarnwick::test {
 
@@ -12,6 +13,8 @@ std::string ExportToBytes(RegistryStore& store, const ExportRequest& request,
   file.SetRegVersion(request.version);
   NoProgress progress;
   RegWriter writer(store, file, progress);
+  WrittenRecord record;
+  writer.Record = &record;
   writer.Options = request.options;
   writer.TotalKeyCount = static_cast<int>(request.keyPaths.size());
   file.OpenRegFile(path);
@@ -21,6 +24,9 @@ std::string ExportToBytes(RegistryStore& store, const ExportRequest& request,
                        static_cast<int>(i));
   }
   file.CloseRegFile();
+  // Every export the tests make is read back and checked, as the export run
+  // checks each file: a difference throws.
+  CheckRegFile(path, path, request.version, record, record.Entries().size());
   if (losses) *losses = writer.Losses;
   return ReadFileBytes(path);
 }

@@ -23,7 +23,9 @@ struct ExportRequest {
 };
 
 // Header, then each key path at depth 0 with its index. Returns the file
-// bytes; losses, when given, receives what the run could not keep.
+// bytes; losses, when given, receives what the run could not keep. The file
+// is read back and checked first, as the export run checks it: a file that
+// does not read back as written throws ERegCheckFailed.
 std::string ExportToBytes(RegistryStore& store, const ExportRequest& request,
                           ExportLosses* losses = nullptr);
 

@@ -420,8 +420,8 @@ bool RegWriter::AppendHexForm(const RegistryKey* key, const std::string& name) {
   // unit in version 5, a byte before the conversion in REGEDIT4).
   if (IsStringType(type) && !data.empty()) {
     const std::size_t even = data.size() & ~std::size_t{1};
-    const bool ended = version == 4 ? data.back() == 0
-                                    : even > 0 && data[even - 1] == 0 && data[even - 2] == 0;
+    const bool ended =
+        version == 4 ? data.back() == 0 : even > 0 && data[even - 1] == 0 && data[even - 2] == 0;
     if (!ended) Lose(LossKind::DataChanged, &name, "終わりの NUL がありません");
   }
   // REGEDIT4's CP932 form has no room for the odd last byte of UTF-16 data.
