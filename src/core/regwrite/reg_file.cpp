@@ -227,7 +227,7 @@ void RegOutputFile::WriteTemporaryAndPlace(const std::string& target,
     try {
       if (keep && check_) check_->Check(temporary, target, true);
       if (keep) Place(target, temporary);
-    } catch (const TarnwickError&) {
+    } catch (...) {
       keep = false;  // the error that ended the writing is the one to report
     }
     if (!keep) Abandon(temporary);
@@ -236,7 +236,7 @@ void RegOutputFile::WriteTemporaryAndPlace(const std::string& target,
   try {
     CloseRegFile();
     if (check_ && regFileWritten_) check_->Check(temporary, target, false);
-  } catch (const TarnwickError&) {
+  } catch (...) {
     Abandon(temporary);
     throw;
   }
