@@ -54,7 +54,7 @@ class CheckSink : public RegReadSink {
 
   void Header(int version) override {
     if (version != version_) {
-      Fail("キー: (見出し)", "1 行目: バージョン " + std::to_string(version) + " の見出し",
+      Fail("見出し", "1 行目: バージョン " + std::to_string(version) + " の見出し",
            "バージョン " + std::to_string(version_) + " の見出し");
     }
   }
