@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include "common/prompts.h"
 #include "regread/reg_compare.h"
 #include "regwrite/export_run.h"
+#include "regwrite/reg_check.h"
 #include "ui/about_form.h"
 #include "ui/compare_form.h"
 #include "ui/file_dialogs.h"
@@ -95,6 +97,7 @@ TMainForm::TMainForm(Session& session, PromptPort& prompts, FileDialogs& files,
       MenuBtn(new QPushButton("補助メニュー(&M)", this)),
       RegWriteBtn(new QPushButton(this)),
       ExitBtn(new QPushButton("終了(&X)", this)),
+      CheckedLabel(new QLabel(this)),
       BackListPopupMenu(new QMenu(this)),
       AssistPopupMenu(new QMenu(this)) {
   setObjectName("MainForm");
@@ -155,6 +158,10 @@ TMainForm::TMainForm(Session& session, PromptPort& prompts, FileDialogs& files,
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
   layout->addWidget(BackList);
+  // Shown once an export has put its files in place.
+  CheckedLabel->setObjectName("CheckedLabel");
+  CheckedLabel->hide();
+  layout->addWidget(CheckedLabel);
   layout->addLayout(buttons);
 
   connect(BackList, &QTreeWidget::itemSelectionChanged, this, &TMainForm::UpdateActions);
@@ -422,6 +429,10 @@ void TMainForm::ExportItems(const std::vector<int>& indices) {
   ExportOutcome outcome = RegWriteItems(context, indices, state_.Settings);
   exporting_ = false;
   UpdateActions();
+  const bool completed = outcome.status == ExportStatus::Completed;
+  CheckedLabel->setText(completed ? QString::fromStdString(CheckedCountsText(outcome.checked))
+                                  : QString());
+  CheckedLabel->setVisible(completed);
   if (outcome.status == ExportStatus::Failed) {
     ErrorMessage(prompts_, ExportFailureText(outcome), kProgramName);
   }

@@ -16,6 +16,7 @@
 
 class QAction;
 class QMenu;
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 
@@ -97,6 +98,8 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   QPushButton* MenuBtn;
   QPushButton* RegWriteBtn;
   QPushButton* ExitBtn;
+  // What the last export put in place, read back and checked.
+  QLabel* CheckedLabel;
   QMenu* BackListPopupMenu;
   QMenu* AssistPopupMenu;
 

@@ -147,6 +147,8 @@ class MainFormTest : public QObject {
     QVERIFY(test::FileExists(f->dir.File("Bar.reg")));
     QVERIFY(!f->session.state.Settings.Separate);
     QVERIFY(!f->session.state.DataModified);
+    // What was put in place, read back and checked, stays in sight.
+    QVERIFY(f->form->findChild<QLabel*>("CheckedLabel")->text().startsWith("検証済み: キー "));
   }
 
   void whatTheBackupCouldNotKeepIsShownInOneBoxModalToTheMainWindowOnly() {
@@ -234,6 +236,7 @@ class MainFormTest : public QObject {
     f->Act("RegWriteAct")->trigger();
     QCOMPARE(test::ReadFileBytes(f->dir.File("items.reg")), std::string("earlier"));
     QVERIFY(f->prompts.shown.empty());  // a cancel is silent
+    QVERIFY(f->form->findChild<QLabel*>("CheckedLabel")->text().isEmpty());
   }
 
   void noSecondExportStartsWhileOneRuns() {
