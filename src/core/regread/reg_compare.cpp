@@ -22,7 +22,9 @@ std::u16string Folded(std::string_view utf8) {
 
 struct ValueState {
   std::string name;
-  std::optional<RegValue> before, after;
+  std::optional<RegValue> before;
+  std::optional<RegValue> after;  // when touched; else as before
+  bool touched = false;
 };
 
 // A key the import touches, with the keys below it that it touches, by
@@ -63,12 +65,16 @@ class Simulation {
         ValueState& value = Current(step.key).values[Folded(step.valueName)];
         if (value.name.empty()) value.name = step.valueName;
         value.after = step.value;
+        value.touched = true;
         break;
       }
       case RegImportStep::Kind::DeleteValue: {
         KeyNode& key = Current(step.key);
         auto found = key.values.find(Folded(step.valueName));
-        if (found != key.values.end()) found->second.after.reset();
+        if (found != key.values.end()) {
+          found->second.after.reset();
+          found->second.touched = true;
+        }
         break;
       }
     }
@@ -154,7 +160,7 @@ class Simulation {
         node.unreadable = true;
         continue;
       }
-      node.values.emplace(Folded(name), ValueState{name, value, value});
+      node.values.emplace(Folded(name), ValueState{name, std::move(value), {}, false});
     }
   }
 
@@ -181,7 +187,10 @@ class Simulation {
 
   static void Delete(KeyNode& node) {
     node.exists = false;
-    for (auto& [folded, value] : node.values) value.after.reset();
+    for (auto& [folded, value] : node.values) {
+      value.after.reset();
+      value.touched = true;
+    }
     for (auto& [folded, child] : node.children) Delete(*child);
   }
 
@@ -201,21 +210,21 @@ class Simulation {
         ++(key.exists ? counts.keysAdded : counts.keysDeleted);
       }
       for (const auto& [foldedName, value] : key.values) {
-        RegChange change{RegChange::Kind::ValueChanged, key.name, value.name, value.before,
-                         value.after};
-        if (!value.before && !value.after) continue;
+        const std::optional<RegValue>& after = value.touched ? value.after : value.before;
+        RegChange::Kind kind = RegChange::Kind::ValueChanged;
+        if (!value.before && !after) continue;
         if (!value.before) {
-          change.kind = RegChange::Kind::ValueAdded;
+          kind = RegChange::Kind::ValueAdded;
           ++counts.valuesAdded;
-        } else if (!value.after) {
-          change.kind = RegChange::Kind::ValueDeleted;
+        } else if (!after) {
+          kind = RegChange::Kind::ValueDeleted;
           ++counts.valuesDeleted;
-        } else if (SameValue(*value.before, *value.after)) {
+        } else if (SameValue(*value.before, *after)) {
           continue;
         } else {
           ++counts.valuesChanged;
         }
-        result.changes.push_back(std::move(change));
+        result.changes.push_back({kind, key.name, value.name, value.before, after});
       }
     }
     for (const auto& [folded, child] : key.children) Report(*child, result);
