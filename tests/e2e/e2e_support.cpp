@@ -189,6 +189,29 @@ pid_t E2eTest::Start(const std::vector<std::string>& arguments) {
   return pid;
 }
 
+bool E2eTest::StopWhen(pid_t pid, const std::function<bool()>& ready,
+                       std::chrono::milliseconds step) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (;;) {
+    kill(pid, SIGSTOP);
+    int status = 0;
+    if (waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) {
+      ADD_FAILURE() << "the run ended (status " << status << ") before the point looked for:\n"
+                    << Read("stderr.txt");
+      return false;
+    }
+    if (ready()) return true;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+      ADD_FAILURE() << "the run never came to the point looked for";
+      return false;
+    }
+    kill(pid, SIGCONT);
+    std::this_thread::sleep_for(step);
+  }
+}
+
 Outcome E2eTest::Wait(pid_t pid) {
   Outcome outcome;
   WaitBounded(pid, outcome);

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -51,6 +53,13 @@ class E2eTest : public testing::Test {
   // Starts it with standard error into a file; Wait collects it.
   pid_t Start(const std::vector<std::string>& arguments);
   Outcome Wait(pid_t pid);
+  // Lets the run go on in steps of `step`, stopping it (SIGSTOP) after each
+  // one, until `ready` holds while it is stopped; then returns true with the
+  // run still stopped, so that what the test does next happens at that very
+  // point of the run, however fast or slow the machine. False, with the run
+  // reaped and a failure added, when it ended first.
+  bool StopWhen(pid_t pid, const std::function<bool()>& ready,
+                std::chrono::milliseconds step = std::chrono::milliseconds(1));
 
   // -w, the settings file, the prefix and the data file, after `first`.
   std::vector<std::string> BatchArguments(std::vector<std::string> first = {}) const;

@@ -31,33 +31,6 @@ class CancelTest : public E2eTest {
     test::WriteFileBytes(Path("Slow.reg.bak"), "older");
   }
 
-  // Lets the run go on in short steps, stopping it (SIGSTOP) after each one,
-  // until `ready` holds while it is stopped; then returns true with the run
-  // still stopped, so that a signal sent now arrives at that very point of
-  // the export, however fast or slow the machine. False, with the run
-  // reaped, when it ended first.
-  bool StopWhen(pid_t pid, const std::function<bool()>& ready) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (;;) {
-      kill(pid, SIGSTOP);
-      int status = 0;
-      if (waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) {
-        ADD_FAILURE() << "the run ended (status " << status << ") before it was interrupted:\n"
-                      << Read("stderr.txt");
-        return false;
-      }
-      if (ready()) return true;
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        ADD_FAILURE() << "the run never came to the point where it is interrupted";
-        return false;
-      }
-      kill(pid, SIGCONT);
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
-
   // Sends signo to the stopped run and lets it go on.
   static void SignalStopped(pid_t pid, int signo) {
     kill(pid, signo);

@@ -126,18 +126,17 @@ TEST_F(WindowTest, ABatchRunWithoutATerminalShowsTheProgressDialogOnADisplay) {
   WriteData("slow=HKCU\\Software\\Slow,,0\n", "RegEditVer=5\n");
   ASSERT_TRUE(StartX()) << "Xvfb did not start";
   pid_t pid = Start(BatchArguments());
-  // Looked for often, as the dialog lives only while the export runs.
+  // Looked for while the run stands still, so that it cannot end first.
   std::string dialog;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  auto running = [pid] {  // without reaping it: Wait collects its status
-    siginfo_t info{};
-    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-           info.si_pid == 0;
-  };
-  while (dialog.empty() && std::chrono::steady_clock::now() < deadline && running()) {
-    dialog = Output("DISPLAY=" + display_ +
-                    " xdotool search --onlyvisible --name 'REGファイル書き出し' 2>/dev/null");
-  }
+  ASSERT_TRUE(StopWhen(
+      pid,
+      [&] {
+        dialog = Output("DISPLAY=" + display_ +
+                        " xdotool search --onlyvisible --name 'REGファイル書き出し' 2>/dev/null");
+        return !dialog.empty();
+      },
+      std::chrono::milliseconds(10)));
+  kill(pid, SIGCONT);
   Outcome outcome = Wait(pid);
   EXPECT_FALSE(dialog.empty()) << "no progress dialog";
   EXPECT_EQ(outcome.exitCode, 0) << outcome;
