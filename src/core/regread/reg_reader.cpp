@@ -500,25 +500,33 @@ void CheckReadSize(std::size_t bytes, const std::string& fileName) {
   }
 }
 
+// Gives the reader one line, the header first; a REGEDIT4 line is converted
+// from CP932 into `converted`, which is reused line after line.
+template <typename Char>
+void ReadLine(Reader& reader, std::basic_string_view<Char> line, std::size_t number,
+              std::u16string& converted) {
+  Text utf16;
+  if constexpr (sizeof(Char) == 1) {
+    converted.clear();
+    AppendCp932AsUtf16(converted, line);
+    utf16 = converted;
+  } else {
+    utf16 = line;
+  }
+  if (number == 1) {
+    reader.Header(utf16);
+  } else {
+    reader.Line(utf16, number);
+  }
+}
+
 template <typename Char>
 void ReadLines(std::basic_string_view<Char> text, bool unicode, const std::string& fileName,
                RegReadSink& sink) {
   Reader reader(sink, unicode, fileName);
   std::u16string converted;
   ForEachLine(text, fileName, [&](std::basic_string_view<Char> line, std::size_t number) {
-    Text utf16;
-    if constexpr (sizeof(Char) == 1) {
-      converted.clear();
-      AppendCp932AsUtf16(converted, line);
-      utf16 = converted;
-    } else {
-      utf16 = line;
-    }
-    if (number == 1) {
-      reader.Header(utf16);
-    } else {
-      reader.Line(utf16, number);
-    }
+    ReadLine(reader, line, number, converted);
   });
   reader.Finish();
 }
@@ -581,21 +589,7 @@ class LineStream {
     }
   }
 
-  void Line(std::basic_string_view<Char> line) {
-    Text utf16;
-    if constexpr (sizeof(Char) == 1) {
-      converted_.clear();
-      AppendCp932AsUtf16(converted_, line);
-      utf16 = converted_;
-    } else {
-      utf16 = line;
-    }
-    if (number_ == 1) {
-      reader_.Header(utf16);
-    } else {
-      reader_.Line(utf16, number_);
-    }
-  }
+  void Line(std::basic_string_view<Char> line) { ReadLine(reader_, line, number_, converted_); }
 
   const RegReadFill& fill_;
   const std::string& fileName_;
