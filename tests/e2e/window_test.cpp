@@ -42,21 +42,30 @@ class WindowTest : public E2eTest {
     }
   }
 
-  // Starts an X server of its own; false when it does not come up.
+  // Starts an X server of its own on a free display; false when it does not
+  // come up. Xvfb names the display on the pipe only once it takes
+  // connections: a socket file alone may be a dead server's, and a program
+  // that cannot connect would quietly run without its window.
   bool StartX() {
-    display_ = ":" + std::to_string(100 + getpid() % 100);
+    int ready[2];
+    if (pipe(ready) != 0) return false;
     xvfb_ = fork();
     if (xvfb_ == 0) {
-      execl("/usr/bin/Xvfb", "Xvfb", display_.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-            "tcp", static_cast<char*>(nullptr));
+      close(ready[0]);
+      std::string fd = std::to_string(ready[1]);
+      execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+            "-nolisten", "tcp", static_cast<char*>(nullptr));
       _exit(127);
     }
-    std::string socket = "/tmp/.X11-unix/X" + display_.substr(1);
-    for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    close(ready[1]);
+    std::string number;
+    char c;
+    while (read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+    close(ready[0]);
+    if (number.empty()) return false;
+    display_ = ":" + number;
     environment["DISPLAY"] = display_;
-    return std::filesystem::exists(socket);
+    return true;
   }
 
   // Gives the main window the keyboard focus and types keys into it.
