@@ -238,7 +238,7 @@ TEST(RegTextTest, DwordSizes) {
                                                         "[HKEY_CURRENT_USER\\Software\\Foo]\n"
                                                         "\"big\"=hex(4):00,01,02,03,04,05,06,07\n"
                                                         "\"short\"=dword:00001234\n"
-                                                        "\"empty\"=dword:00000000\n\n"));
+                                                        "\"empty\"=hex(4):\n\n"));
 }
 
 TEST(RegTextTest, OtherTypesUseTheHexForm) {

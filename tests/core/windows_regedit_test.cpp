@@ -115,10 +115,6 @@ struct WindowsExport {
   // Strings Windows writes as "" or cut at their first NUL: importing the
   // file sets them to the quoted text, so these values change.
   std::vector<std::string> changedByImport = {};
-  // We write an empty REG_DWORD as dword:00000000 (and report the loss);
-  // Windows writes hex(4):. Left out of the byte comparison until we settle
-  // which to write.
-  bool emptyDword = false;
 };
 
 const WindowsExport kExports[] = {
@@ -127,8 +123,8 @@ const WindowsExport kExports[] = {
     {"complex.reg", Complex},
     {"key-order.reg", KeyOrder},
     {"value-order.reg", ValueOrder},
-    {"empty-hex.reg", EmptyHex, {"Wine1b"}, true},
-    {"empty-hex-imported.reg", EmptyHexImported, {"Wine2a"}, true},
+    {"empty-hex.reg", EmptyHex, {"Wine1b"}},
+    {"empty-hex-imported.reg", EmptyHexImported, {"Wine2a"}},
     {"hex-types.reg", HexTypes},
     {"embedded-null.reg", EmbeddedNull, {"Wine4b", "Wine4d", "Wine4f", "Wine4h"}},
     {"slashes.reg", Slashes},
@@ -178,7 +174,6 @@ TEST(WindowsRegeditTest, ReadingAWindowsExportAgainstItsSourceChangesOnlyWhatItC
 
 TEST(WindowsRegeditTest, OurExportMatchesWindowsByteForByte) {
   for (const WindowsExport& e : kExports) {
-    if (e.emptyDword) continue;
     SCOPED_TRACE(e.file);
     MemoryStore store;
     e.build(store);

@@ -347,7 +347,11 @@ bool RegWriter::WriteValueData(const RegistryKey* key, const std::string& name) 
         return AppendHexForm(key, name);
       }
       uint32_t type = 0, size = 0;
-      if (reader.QueryValueInfo(name, TextForm::Wide, type, size) && size != 4) {
+      const bool sized = reader.QueryValueInfo(name, TextForm::Wide, type, size);
+      // An empty DWORD in the hex form, as the registry editor writes it:
+      // imported, it is empty again.
+      if (sized && size == 0) return AppendHexForm(key, name);
+      if (sized && size != 4) {
         Lose(LossKind::DataChanged, &name, std::to_string(size) + " バイトの DWORD です");
       }
       line_ += u"dword:";
