@@ -56,8 +56,7 @@ int main(int argc, char** argv) {
         auto t0 = Clock::now();
         bytes = tarnwick::bench::ExportBenchKey(store, version, file);
         auto t1 = Clock::now();
-        tarnwick::RegComparison comparison =
-            tarnwick::CompareRegImport(tarnwick::ReadRegFile(file), store);
+        tarnwick::RegComparison comparison = tarnwick::CompareRegFile(file, store);
         auto t2 = Clock::now();
         changes = comparison.counts.Total();
         if (run == 0) continue;

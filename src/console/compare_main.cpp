@@ -89,19 +89,6 @@ int RunCompare(const StartupInput& input, const RegistrySourceOpenerFor& openerF
     return kExitCommandLine;
   }
   const std::string file = ResolveFileName(arguments[1], "", baseDir);
-  RegImport import;
-  try {
-    import = ReadRegFile(file);
-  } catch (const ERegReadError& e) {
-    Say(e.what());
-    return kExitDataFile;
-  } catch (const EInOutError& e) {
-    Say("ファイル '" + file + "' が開けません。\n" + e.what());
-    return kExitDataFile;
-  }
-  for (const RegReadProblem& problem : import.problems) {
-    Say("インポートで読み飛ばされる行: " + ShownName(RegReadProblemText(file, problem)));
-  }
   const std::string source = options.RegistrySource.value_or(input.defaultRegistrySource);
   std::unique_ptr<RegistryStore> store;
   try {
@@ -110,7 +97,19 @@ int RunCompare(const StartupInput& input, const RegistrySourceOpenerFor& openerF
     Say(e.what());
     return kExitRegistrySource;
   }
-  RegComparison comparison = CompareRegImport(import, *store);
+  RegComparison comparison;
+  try {
+    comparison = CompareRegFile(file, *store);
+  } catch (const ERegReadError& e) {
+    Say(e.what());
+    return kExitDataFile;
+  } catch (const EInOutError& e) {
+    Say("ファイル '" + file + "' が開けません。\n" + e.what());
+    return kExitDataFile;
+  }
+  for (const RegReadProblem& problem : comparison.problems) {
+    Say("インポートで読み飛ばされる行: " + ShownName(RegReadProblemText(file, problem)));
+  }
   PrintChanges(comparison);
   for (const std::string& key : comparison.unreadableKeys) {
     Say("読めないキーなので、インポートで何が変わるかわかりません: " + ShownName(key));

@@ -78,8 +78,8 @@ void SetMark(QTreeWidgetItem* row, Mark mark, const QIcon (&icons)[3]) {
 
 }  // namespace
 
-TCompareForm::TCompareForm(const std::string& fileName, const RegImport& import,
-                           const RegComparison& comparison, QWidget* parent)
+TCompareForm::TCompareForm(const std::string& fileName, const RegComparison& comparison,
+                           QWidget* parent)
     : QDialog(parent),
       ChangeTree(new QTreeWidget(this)),
       CountLabel(new QLabel(this)),
@@ -111,7 +111,7 @@ TCompareForm::TCompareForm(const std::string& fileName, const RegImport& import,
   // keys whose contents are not known.
   NoteList->setObjectName("NoteList");
   NoteLabel->setBuddy(NoteList);
-  for (const RegReadProblem& problem : import.problems) {
+  for (const RegReadProblem& problem : comparison.problems) {
     NoteList->addItem(
         Q("インポートで読み飛ばされる行: " + ShownName(RegReadProblemText(shownFile, problem))));
   }

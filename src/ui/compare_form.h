@@ -22,8 +22,8 @@ class TCompareForm : public QDialog {
 
  public:
   // fileName names the file in the caption and in the notes on its lines.
-  TCompareForm(const std::string& fileName, const RegImport& import,
-               const RegComparison& comparison, QWidget* parent = nullptr);
+  TCompareForm(const std::string& fileName, const RegComparison& comparison,
+               QWidget* parent = nullptr);
 
   // Above this many rows the tree starts collapsed: expanding them all
   // would keep the window from opening for a long time.

@@ -461,27 +461,23 @@ void TMainForm::CompareActExecute() {
       ResolveFileName(state_.Settings.RegFileName, "", ExtractFilePath(state_.DataFileName)));
   auto chosen = files_.OpenRegFile(folder);
   if (!chosen) return;
-  RegImport import;
   RegComparison comparison;
   std::string failure, refreshFailure;
   {
     BusyCursor busy(*this);
+    // Against the registry as it is now: a prefix rewritten on disk since
+    // it was read is read again, as for the property dialog's tree.
     try {
-      import = ReadRegFile(*chosen);
+      session_.store->Refresh([this] { progress_.ProcessMessages(); });
+    } catch (const std::exception& e) {
+      refreshFailure = e.what();  // the data read before stays in use
+    }
+    try {
+      comparison = CompareRegFile(*chosen, *session_.store);
     } catch (const ERegReadError& e) {
       failure = e.what();
     } catch (const EInOutError& e) {
       failure = "ファイル '" + *chosen + "' が開けません。\r\n" + e.what();
-    }
-    if (failure.empty()) {
-      // Against the registry as it is now: a prefix rewritten on disk since
-      // it was read is read again, as for the property dialog's tree.
-      try {
-        session_.store->Refresh([this] { progress_.ProcessMessages(); });
-      } catch (const std::exception& e) {
-        refreshFailure = e.what();  // the data read before stays in use
-      }
-      comparison = CompareRegImport(import, *session_.store);
     }
   }
   if (!failure.empty()) {
@@ -489,7 +485,7 @@ void TMainForm::CompareActExecute() {
     return;
   }
   if (!refreshFailure.empty()) ErrorMessage(prompts_, refreshFailure, kProgramName);
-  TCompareForm form(*chosen, import, comparison, this);
+  TCompareForm form(*chosen, comparison, this);
   form.exec();
 }
 

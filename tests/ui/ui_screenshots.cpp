@@ -130,8 +130,7 @@ int main(int argc, char** argv) {
       "@=\"Example Player\"\r\n\"Volume\"=dword:00000050\r\n\r\n"
       "[-HKEY_CURRENT_USER\\Software\\ExampleSoft\\Viewer]\r\n",
       "ExampleSoft.reg");
-  ui::TCompareForm compare("ExampleSoft.reg", import, CompareRegImport(import, *session.store),
-                           &form);
+  ui::TCompareForm compare("ExampleSoft.reg", CompareRegImport(import, *session.store), &form);
   compare.show();
   QApplication::processEvents();
   ok = Save(compare, out + "compare.png") && ok;

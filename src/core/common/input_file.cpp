@@ -16,10 +16,8 @@ std::string LineOf(std::string_view bytes, std::size_t offset) {
 
 }  // namespace
 
-bool ReadInputFile(const std::string& path, std::string& bytes, std::size_t maxSize) {
+bool OpenInputFile(platform::InputFile& file, const std::string& path, std::size_t maxSize) {
   const char* const kFolder = "ファイルではなく、フォルダーです";
-  bytes.clear();
-  platform::InputFile file;
   if (int error = file.Open(path)) {
     if (error == ENOENT) return false;
     if (error == EISDIR) throw EInOutError(5, kFolder);
@@ -34,16 +32,28 @@ bool ReadInputFile(const std::string& path, std::string& bytes, std::size_t maxS
     throw EInOutError(
         5, "ファイルが大きすぎます (" + std::to_string(maxSize >> 20) + " MiB を超えています)");
   }
+  return true;
+}
+
+std::size_t ReadInputPiece(platform::InputFile& file, char* buffer, std::size_t room,
+                           std::size_t& total, std::size_t maxSize) {
+  std::size_t got = 0;
+  if (int error = file.Read(buffer, room, got)) throw MakeInOutError(error);
+  total += got;
+  if (total > maxSize) throw EInOutError(5, "ファイルが大きすぎます");  // it grew while read
+  return got;
+}
+
+bool ReadInputFile(const std::string& path, std::string& bytes, std::size_t maxSize) {
+  bytes.clear();
+  platform::InputFile file;
+  if (!OpenInputFile(file, path, maxSize)) return false;
   char buffer[65536];
-  for (;;) {
-    std::size_t got = 0;
-    if (int error = file.Read(buffer, sizeof buffer, got)) throw MakeInOutError(error);
-    if (got == 0) return true;
-    if (bytes.size() + got > maxSize) {  // it grew while read
-      throw EInOutError(5, "ファイルが大きすぎます");
-    }
+  std::size_t total = 0;
+  while (std::size_t got = ReadInputPiece(file, buffer, sizeof buffer, total, maxSize)) {
     bytes.append(buffer, got);
   }
+  return true;
 }
 
 std::string Cp932TextProblem(std::string_view bytes) {

@@ -9,6 +9,10 @@
 
 namespace tarnwick {
 
+namespace platform {
+class InputFile;
+}
+
 // Far above any real data or settings file; a larger "file" is a mistake
 // (a device, a wrong name) that would otherwise be read until memory runs out.
 inline constexpr std::size_t kMaxInputFileSize = 64u << 20;
@@ -19,6 +23,13 @@ inline constexpr std::size_t kMaxInputFileSize = 64u << 20;
 // fails.
 bool ReadInputFile(const std::string& path, std::string& bytes,
                    std::size_t maxSize = kMaxInputFileSize);
+
+// For files read piece by piece: opens path as ReadInputFile does, false
+// when there is no such file, and reads the next piece into buffer, counting
+// total against maxSize; 0 at the end. Both throw as ReadInputFile does.
+bool OpenInputFile(platform::InputFile& file, const std::string& path, std::size_t maxSize);
+std::size_t ReadInputPiece(platform::InputFile& file, char* buffer, std::size_t room,
+                           std::size_t& total, std::size_t maxSize);
 
 // Why the bytes are not CP932 text the program can read and write back
 // unchanged (a NUL byte, a UTF-8 byte-order mark, UTF-8 text, a byte CP932

@@ -13,11 +13,26 @@ namespace tarnwick {
 
 namespace {
 
-// The registry matches names without regard to case.
+// The registry matches names without regard to case. A lone surrogate is
+// U+FFFD, as a name read from the registry in UTF-8 has it.
+std::u16string& FoldInto(std::u16string& out, std::u16string_view name) {
+  out.clear();
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+        name[i + 1] <= 0xDFFF) {
+      out.push_back(c);
+      out.push_back(name[++i]);
+    } else {
+      out.push_back(c >= 0xD800 && c <= 0xDFFF ? u'\uFFFD' : FoldUpper(c));
+    }
+  }
+  return out;
+}
+
 std::u16string Folded(std::string_view utf8) {
-  std::u16string text = Utf8ToUtf16(utf8);
-  for (char16_t& c : text) c = FoldUpper(c);
-  return text;
+  std::u16string out;
+  return FoldInto(out, Utf8ToUtf16(utf8));
 }
 
 struct ValueState {
@@ -49,34 +64,43 @@ class Simulation {
  public:
   explicit Simulation(RegistryStore& store) : store_(store) {}
 
-  void Apply(const RegImportStep& step) {
-    switch (step.kind) {
-      case RegImportStep::Kind::CreateKey:
-        // The key and every missing key above it, as RegCreateKeyEx makes them.
-        for (KeyNode* node : Path(step.key)) node->exists = true;
-        break;
-      case RegImportStep::Kind::DeleteKey: {
-        KeyNode* node = Path(step.key).back();
-        ListTree(*node);
-        Delete(*node);
-        break;
-      }
-      case RegImportStep::Kind::SetValue: {
-        ValueState& value = Current(step.key).values[Folded(step.valueName)];
-        if (value.name.empty()) value.name = step.valueName;
-        value.after = step.value;
-        value.touched = true;
-        break;
-      }
-      case RegImportStep::Kind::DeleteValue: {
-        KeyNode& key = Current(step.key);
-        auto found = key.values.find(Folded(step.valueName));
-        if (found != key.values.end()) {
-          found->second.after.reset();
-          found->second.touched = true;
-        }
-        break;
-      }
+  // key: the root in the long form, as RegKeyName gives it. Values that
+  // follow go to this key.
+  void Key(const std::string& key, bool deletion) {
+    std::vector<KeyNode*> path = Path(key);
+    current_ = nullptr;
+    if (deletion) {
+      ListTree(*path.back());
+      Delete(*path.back());
+      return;
+    }
+    // The key and every missing key above it, as RegCreateKeyEx makes them.
+    for (KeyNode* node : path) node->exists = true;
+    current_ = path.back();
+  }
+
+  void SetValue(std::u16string_view name, uint32_t type, std::string_view bytes) {
+    if (!current_) return;
+    auto [found, added] = current_->values.try_emplace(FoldInto(folded_, name));
+    ValueState& value = found->second;
+    if (added) value.name = Utf16ToUtf8(name);
+    // Set back to what the registry holds, the value is as before whatever
+    // earlier lines did; a backup mostly sets what is there, and is not copied.
+    if (value.before && value.before->type == type && value.before->data == bytes) {
+      value.after.reset();
+      value.touched = false;
+      return;
+    }
+    value.after = RegValue{type, std::string(bytes)};
+    value.touched = true;
+  }
+
+  void DeleteValue(std::u16string_view name) {
+    if (!current_) return;
+    auto found = current_->values.find(FoldInto(folded_, name));
+    if (found != current_->values.end()) {
+      found->second.after.reset();
+      found->second.touched = true;
     }
   }
 
@@ -120,15 +144,6 @@ class Simulation {
       Read(*child, &parent);
     }
     return *child;
-  }
-
-  // Values come in runs for one key: the key of the last run is kept at hand.
-  KeyNode& Current(const std::string& path) {
-    if (!current_ || path != currentPath_) {
-      current_ = Path(path).back();
-      currentPath_ = path;
-    }
-    return *current_;
   }
 
   std::unique_ptr<RegistryKey> Open(const std::string& path) {
@@ -232,9 +247,35 @@ class Simulation {
 
   RegistryStore& store_;
   std::map<std::string, std::unique_ptr<KeyNode>> roots_;
-  bool unreadable_ = false;  // the last key opened exists, but could not be opened
-  KeyNode* current_ = nullptr;
-  std::string currentPath_;
+  bool unreadable_ = false;     // the last key opened exists, but could not be opened
+  KeyNode* current_ = nullptr;  // where values go
+  std::u16string folded_;       // a value name folded, reused
+};
+
+// Hands what the reader tells straight to the simulation, so that a large
+// file is compared without its import being kept.
+class CompareSink : public RegReadSink {
+ public:
+  CompareSink(Simulation& simulation, std::vector<RegReadProblem>& problems)
+      : simulation_(simulation), problems_(problems) {}
+  void Header(int) override {}
+  void Key(std::u16string_view path, bool deletion, std::size_t) override {
+    simulation_.Key(RegKeyName(path), deletion);
+  }
+  void Value(std::u16string_view name, uint32_t type, std::string_view bytes,
+             std::size_t) override {
+    simulation_.SetValue(name, type, bytes);
+  }
+  void DeleteValue(std::u16string_view name, std::size_t) override {
+    simulation_.DeleteValue(name);
+  }
+  void Problem(std::size_t line, std::string text) override {
+    problems_.push_back({line, std::move(text)});
+  }
+
+ private:
+  Simulation& simulation_;
+  std::vector<RegReadProblem>& problems_;
 };
 
 std::string Hex2(unsigned byte) {
@@ -257,8 +298,33 @@ bool QuotedForm(const RegValue& value) {
 
 RegComparison CompareRegImport(const RegImport& import, RegistryStore& store) {
   Simulation simulation(store);
-  for (const RegImportStep& step : import.steps) simulation.Apply(step);
-  return simulation.Result();
+  for (const RegImportStep& step : import.steps) {
+    switch (step.kind) {
+      case RegImportStep::Kind::CreateKey:
+      case RegImportStep::Kind::DeleteKey:
+        simulation.Key(step.key, step.kind == RegImportStep::Kind::DeleteKey);
+        break;
+      case RegImportStep::Kind::SetValue:
+        simulation.SetValue(Utf8ToUtf16(step.valueName), step.value.type, step.value.data);
+        break;
+      case RegImportStep::Kind::DeleteValue:
+        simulation.DeleteValue(Utf8ToUtf16(step.valueName));
+        break;
+    }
+  }
+  RegComparison result = simulation.Result();
+  result.problems = import.problems;
+  return result;
+}
+
+RegComparison CompareRegFile(const std::string& path, RegistryStore& store) {
+  Simulation simulation(store);
+  std::vector<RegReadProblem> problems;
+  CompareSink sink(simulation, problems);
+  ReadRegFile(path, path, sink);
+  RegComparison result = simulation.Result();
+  result.problems = std::move(problems);
+  return result;
 }
 
 std::string RegChangeCountsText(const RegChangeCounts& n) {

@@ -37,9 +37,14 @@ struct RegComparison {
   // Keys that exist but could not be read: what the import does to them is
   // not known.
   std::vector<std::string> unreadableKeys;
+  // Lines the import passes over, which the comparison cannot vouch for.
+  std::vector<RegReadProblem> problems;
 };
 
 RegComparison CompareRegImport(const RegImport& import, RegistryStore& store);
+// Reads the REG file at path and compares it as it reads, without keeping
+// its import: what a large backup needs. Throws as ReadRegFile does.
+RegComparison CompareRegFile(const std::string& path, RegistryStore& store);
 
 // "インポートで変わるもの: キーの追加 1、…", or that nothing would change.
 std::string RegChangeCountsText(const RegChangeCounts& counts);

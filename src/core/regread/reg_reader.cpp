@@ -13,6 +13,7 @@
 #include "common/input_file.h"
 #include "common/key_path.h"
 #include "common/text_codec.h"
+#include "platform/files.h"
 
 namespace tarnwick {
 
@@ -668,11 +669,24 @@ RegImport ReadRegText(std::string_view bytes, const std::string& fileName) {
   return out;
 }
 
+bool ReadRegFile(const std::string& path, const std::string& fileName, RegReadSink& sink) {
+  platform::InputFile file;
+  if (!OpenInputFile(file, path, kMaxRegReadSize)) {
+    throw ERegReadError(fileName + ": ファイルがありません");
+  }
+  std::size_t total = 0;
+  return ReadRegStream(
+      [&](char* buffer, std::size_t room) {
+        return ReadInputPiece(file, buffer, room, total, kMaxRegReadSize);
+      },
+      fileName, sink);
+}
+
 RegImport ReadRegFile(const std::string& path) {
-  std::string bytes;
-  if (!ReadInputFile(path, bytes, kMaxRegReadSize))
-    throw ERegReadError(path + ": ファイルがありません");
-  return ReadRegText(bytes, path);
+  RegImport out;
+  ImportSink sink(out);
+  out.unicode = ReadRegFile(path, path, sink);
+  return out;
 }
 
 std::string RegReadProblemText(const std::string& fileName, const RegReadProblem& problem) {

@@ -86,6 +86,9 @@ using RegReadFill = std::function<std::size_t(char* buffer, std::size_t room)>;
 // buffer of its own; true when it is UTF-16. The caller keeps the size to
 // kMaxRegReadSize.
 bool ReadRegStream(const RegReadFill& fill, const std::string& fileName, RegReadSink& sink);
+// Reads the REG file at path into sink, piece by piece; fileName names it in
+// messages. True when it is UTF-16. Throws as ReadRegFile does.
+bool ReadRegFile(const std::string& path, const std::string& fileName, RegReadSink& sink);
 // A key line's path as RegImportStep names it: the root in the long form,
 // empty components dropped. path must start with a registry root.
 std::string RegKeyName(std::u16string_view path);

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "common/text_codec.h"
-#include "platform/files.h"
 #include "regread/reg_reader.h"
 
 namespace tarnwick {
@@ -208,18 +207,7 @@ RegCheckCounts CheckRegFile(const std::string& path, const std::string& shownNam
                             const WrittenRecord& record, std::size_t entries) {
   CheckSink sink(record, entries, version, shownName);
   try {
-    platform::InputFile file;
-    if (int error = file.Open(path)) throw MakeInOutError(error);
-    if (file.Status().size > kMaxRegReadSize) {
-      throw ERegReadError(shownName + ": REG ファイルが大きすぎます (256 MiB まで読めます)");
-    }
-    ReadRegStream(
-        [&](char* buffer, std::size_t room) {
-          std::size_t got = 0;
-          if (int error = file.Read(buffer, room, got)) throw MakeInOutError(error);
-          return got;
-        },
-        shownName, sink);
+    ReadRegFile(path, shownName, sink);
   } catch (const ERegCheckFailed&) {
     throw;
   } catch (const TarnwickError& e) {
