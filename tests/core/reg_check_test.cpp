@@ -149,6 +149,37 @@ TEST_F(RegCheckTest, WhatACancelledRunKeepsIsCheckedBeforeItIsPutInPlace) {
   EXPECT_EQ(kept.find("Other"), std::string::npos) << kept;
 }
 
+// A large file is read in two pieces at once; a difference in either piece
+// is found and named by its line.
+TEST_F(RegCheckTest, ALargeFileReadInTwoPiecesStillNamesEachDifference) {
+  const std::string many = "HKCU\\Software\\Many";
+  for (int i = 0; i < 500; ++i) {
+    store.SetValue(many + "\\K" + std::to_string(1000 + i), "bin", kRegBinary,
+                   std::string(900, 'x'));
+  }
+  AddItem("many", {many});
+  option.RegEditVer = 4;
+  ExportOutcome whole = RunAll();
+  ASSERT_EQ(whole.status, ExportStatus::Completed) << whole.message;
+  EXPECT_EQ(whole.checked.keys, 505u);
+  ASSERT_GT(ReadFileBytes(dir.File("items.reg")).size(), 1u << 20);
+  for (const char* key : {"K1005", "K1495"}) {
+    std::size_t line = 0;
+    ExportOutcome outcome = RunAll([&](const std::string& path) {
+      std::string bytes = ReadFileBytes(path);
+      const std::size_t at = bytes.find("hex:", bytes.find(std::string("\\") + key + "]"));
+      bytes.replace(at + 4, 2, "79");
+      line = static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + at, '\n')) + 1;
+      WriteFileBytes(path, bytes);
+    });
+    EXPECT_EQ(outcome.status, ExportStatus::Failed) << key;
+    EXPECT_NE(outcome.message.find(std::string("Many\\") + key + "、値: 'bin'\r\nファイル: " +
+                                   std::to_string(line) + " 行目: 値 'bin'"),
+              std::string::npos)
+        << outcome.message;
+  }
+}
+
 void Replace(std::string& bytes, const std::string& from, const std::string& to) {
   std::size_t at = bytes.find(from);
   ASSERT_NE(at, std::string::npos) << from;

@@ -80,10 +80,14 @@ TEST(RegCompareTest, AnExportComparedWithItsSourceChangesNothing) {
     request.version = version;
     request.options.FullRestore = true;
     request.keyPaths = {"HKCU\\Software\\Same"};
-    RegImport import = ReadRegText(ExportToBytes(store, request), "f");
-    RegComparison comparison = CompareRegImport(import, store);
+    const std::string bytes = ExportToBytes(store, request);
+    RegComparison comparison = CompareRegImport(ReadRegText(bytes, "f"), store);
     EXPECT_EQ(Listed(comparison), std::vector<std::string>{}) << "version " << version;
     EXPECT_EQ(comparison.counts.Total(), 0u);
+    // The same, read from the file as it is compared.
+    TempDir dir;
+    WriteFileBytes(dir.File("f.reg"), bytes);
+    EXPECT_EQ(Listed(CompareRegFile(dir.File("f.reg"), store)), std::vector<std::string>{});
   }
 }
 

@@ -233,7 +233,11 @@ void AppendCp932AsUtf16(std::u16string& out, std::string_view cp932) {
   // At most one unit a byte: written in place, then cut to what was written.
   const std::size_t start = out.size();
   out.resize(start + cp932.size());
-  char16_t* p = out.data() + start;
+  out.resize(start + Cp932ToUtf16Units(cp932, out.data() + start));
+}
+
+std::size_t Cp932ToUtf16Units(std::string_view cp932, char16_t* const out) {
+  char16_t* p = out;
   const Cp932Tables* tables = nullptr;
   const auto* s = reinterpret_cast<const unsigned char*>(cp932.data());
   for (std::size_t i = 0; i < cp932.size(); ++i) {
@@ -266,7 +270,7 @@ void AppendCp932AsUtf16(std::u16string& out, std::string_view cp932) {
     }
     *p++ = tables->IsLead(c) ? u'?' : tables->DecodeSingle(c);
   }
-  out.resize(static_cast<std::size_t>(p - out.data()));
+  return static_cast<std::size_t>(p - out);
 }
 
 std::size_t FirstNonCp932Byte(std::string_view bytes) {

@@ -18,6 +18,9 @@ std::string Utf16ToCp932(std::u16string_view utf16);
 void AppendUtf16AsCp932(std::string& out, std::u16string_view utf16);
 std::u16string Cp932ToUtf16(std::string_view cp932);
 void AppendCp932AsUtf16(std::u16string& out, std::string_view cp932);
+// The same into out, which has room for cp932.size() units; returns how many
+// were written.
+std::size_t Cp932ToUtf16Units(std::string_view cp932, char16_t* out);
 
 std::string Utf8ToCp932(std::string_view utf8);
 std::string Cp932ToUtf8(std::string_view cp932);

@@ -76,6 +76,8 @@ class InputFile {
   FileStatus Status() const;
   // Reads up to size bytes into got (0 at the end). Returns 0 or errno.
   int Read(char* buffer, std::size_t size, std::size_t& got);
+  // Moves to the offset from the start, where the next read begins. Returns 0 or errno.
+  int Seek(uint64_t offset);
 
  private:
   std::intptr_t handle_ = -1;

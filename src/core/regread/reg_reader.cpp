@@ -65,6 +65,22 @@ std::string Number(std::size_t n) {
   return std::to_string(n);
 }
 
+// The first quote or backslash at or after from; the size when there is none.
+std::size_t QuoteOrBackslash(Text text, std::size_t from) {
+  std::size_t i = from;
+#if defined(__SSE2__)
+  // Eight units a step: names and strings are mostly plain runs.
+  for (; i + 8 <= text.size(); i += 8) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(chunk, _mm_set1_epi16('"')),
+                                                    _mm_cmpeq_epi16(chunk, _mm_set1_epi16('\\'))));
+    if (mask) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+  }
+#endif
+  while (i < text.size() && text[i] != u'"' && text[i] != u'\\') ++i;
+  return i;
+}
+
 // The text of a quoted name or string from just after its opening quote, with
 // its escapes replaced; end is set after the closing quote. False when the
 // quote is never closed or an escape is one no importer accepts.
@@ -72,8 +88,7 @@ bool Unescape(Text text, std::size_t& at, std::u16string& out, std::u16string& o
   out.clear();
   while (at < text.size()) {
     // The run up to the next quote or backslash, at once.
-    std::size_t run = at;
-    while (run < text.size() && text[run] != u'"' && text[run] != u'\\') ++run;
+    std::size_t run = QuoteOrBackslash(text, at);
     out.append(text.data() + at, run - at);
     at = run;
     if (at == text.size()) return false;
@@ -501,20 +516,19 @@ void CheckReadSize(std::size_t bytes, const std::string& fileName) {
   }
 }
 
-// Gives the reader one line, the header first; a REGEDIT4 line is converted
-// from CP932 into `converted`, which is reused line after line.
+// Gives the reader one line, or the header; a REGEDIT4 line is converted
+// from CP932 into `converted`, which only grows, line after line.
 template <typename Char>
-void ReadLine(Reader& reader, std::basic_string_view<Char> line, std::size_t number,
+void ReadLine(Reader& reader, std::basic_string_view<Char> line, std::size_t number, bool header,
               std::u16string& converted) {
   Text utf16;
   if constexpr (sizeof(Char) == 1) {
-    converted.clear();
-    AppendCp932AsUtf16(converted, line);
-    utf16 = converted;
+    if (converted.size() < line.size()) converted.resize(line.size());
+    utf16 = Text(converted.data(), Cp932ToUtf16Units(line, converted.data()));
   } else {
     utf16 = line;
   }
-  if (number == 1) {
+  if (header) {
     reader.Header(utf16);
   } else {
     reader.Line(utf16, number);
@@ -527,7 +541,7 @@ void ReadLines(std::basic_string_view<Char> text, bool unicode, const std::strin
   Reader reader(sink, unicode, fileName);
   std::u16string converted;
   ForEachLine(text, fileName, [&](std::basic_string_view<Char> line, std::size_t number) {
-    ReadLine(reader, line, number, converted);
+    ReadLine(reader, line, number, number == 1, converted);
   });
   reader.Finish();
 }
@@ -535,12 +549,14 @@ void ReadLines(std::basic_string_view<Char> text, bool unicode, const std::strin
 constexpr std::size_t kStreamChunk = 256 * 1024;  // bytes
 
 // The lines of a file read piece by piece through a buffer of its own, as
-// ForEachLine gives them from the whole text, each handed to a reader.
+// ForEachLine gives them from the whole text, each handed to a reader. The
+// first is the header, unless the lines are those that follow it.
 template <typename Char>
 class LineStream {
  public:
-  LineStream(const RegReadFill& fill, const std::string& fileName, RegReadSink& sink, bool unicode)
-      : fill_(fill), fileName_(fileName), reader_(sink, unicode, fileName) {}
+  LineStream(const RegReadFill& fill, const std::string& fileName, RegReadSink& sink, bool unicode,
+             bool header = true)
+      : fill_(fill), fileName_(fileName), reader_(sink, unicode, fileName), header_(header) {}
 
   // first: the bytes already read, after any byte-order mark.
   void Read(std::string_view first) {
@@ -590,7 +606,10 @@ class LineStream {
     }
   }
 
-  void Line(std::basic_string_view<Char> line) { ReadLine(reader_, line, number_, converted_); }
+  void Line(std::basic_string_view<Char> line) {
+    ReadLine(reader_, line, number_, header_, converted_);
+    header_ = false;
+  }
 
   const RegReadFill& fill_;
   const std::string& fileName_;
@@ -600,6 +619,7 @@ class LineStream {
   std::size_t start_ = 0;   // the unit where the next line starts
   std::size_t number_ = 1;  // its number
   bool eof_ = false;
+  bool header_;
   std::u16string converted_;
 };
 
@@ -667,6 +687,15 @@ RegImport ReadRegText(std::string_view bytes, const std::string& fileName) {
   ImportSink sink(out);
   ReadRegText(bytes, fileName, sink);
   return out;
+}
+
+void ReadRegLines(const RegReadFill& fill, bool unicode, const std::string& fileName,
+                  RegReadSink& sink) {
+  if (unicode) {
+    LineStream<char16_t>(fill, fileName, sink, true, false).Read(std::string_view("", 0));
+  } else {
+    LineStream<char>(fill, fileName, sink, false, false).Read(std::string_view("", 0));
+  }
 }
 
 bool ReadRegFile(const std::string& path, const std::string& fileName, RegReadSink& sink) {

@@ -86,6 +86,11 @@ using RegReadFill = std::function<std::size_t(char* buffer, std::size_t room)>;
 // buffer of its own; true when it is UTF-16. The caller keeps the size to
 // kMaxRegReadSize.
 bool ReadRegStream(const RegReadFill& fill, const std::string& fileName, RegReadSink& sink);
+// Reads the lines that follow the header, from the start of a line on: the
+// rest of a file whose format is known. Line numbers count from there.
+// UTF-16 only on a little-endian machine.
+void ReadRegLines(const RegReadFill& fill, bool unicode, const std::string& fileName,
+                  RegReadSink& sink);
 // Reads the REG file at path into sink, piece by piece; fileName names it in
 // messages. True when it is UTF-16. Throws as ReadRegFile does.
 bool ReadRegFile(const std::string& path, const std::string& fileName, RegReadSink& sink);

@@ -1,8 +1,16 @@
 #include "regwrite/reg_check.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
+#include <exception>
+#include <optional>
+#include <system_error>
+#include <thread>
 
+#include "common/input_file.h"
 #include "common/text_codec.h"
+#include "platform/files.h"
 #include "regread/reg_reader.h"
 
 namespace tarnwick {
@@ -44,10 +52,13 @@ bool SameKey(std::u16string_view written, std::u16string_view read, int version)
 
 class CheckSink : public RegReadSink {
  public:
-  CheckSink(const WrittenRecord& record, std::size_t end, int version, const std::string& shownName)
+  // Checks the entries from begin to end.
+  CheckSink(const WrittenRecord& record, std::size_t begin, std::size_t end, int version,
+            const std::string& shownName)
       : record_(record),
         entries_(record.Entries()),
         end_(end),
+        next_(begin),
         version_(version),
         shownName_(shownName) {}
 
@@ -146,7 +157,7 @@ class CheckSink : public RegReadSink {
   const WrittenRecord& record_;
   const std::vector<Entry>& entries_;
   std::size_t end_;
-  std::size_t next_ = 0;
+  std::size_t next_;
   int version_;
   const std::string& shownName_;
   const Entry* key_ = nullptr;  // the last key line matched
@@ -160,18 +171,28 @@ uint32_t Size32(std::size_t n) {
 }  // namespace
 
 uint64_t DataDigest(std::string_view bytes) {
-  // Eight bytes a step, each mixed in by a multiplication; most values are
-  // short, so one lane does best.
+  // Eight bytes a step, each mixed in by a multiplication; two lanes over
+  // long data, so that one multiplication need not wait for the other.
   constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  constexpr uint64_t kOther = 0xC2B2AE3D27D4EB4Full;
+  const auto mix = [](uint64_t h, const char* p, uint64_t k) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    h = (h ^ word) * k;
+    return h ^ (h >> 29);
+  };
   uint64_t h = bytes.size() * kMultiplier;
   const char* p = bytes.data();
   std::size_t n = bytes.size();
-  for (; n >= 8; p += 8, n -= 8) {
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    h = (h ^ word) * kMultiplier;
-    h ^= h >> 29;
+  if (n >= 32) {
+    uint64_t g = ~h;
+    for (; n >= 16; p += 16, n -= 16) {
+      h = mix(h, p, kMultiplier);
+      g = mix(g, p + 8, kOther);
+    }
+    h = (h ^ g) * kMultiplier;
   }
+  for (; n >= 8; p += 8, n -= 8) h = mix(h, p, kMultiplier);
   uint64_t tail = 0;
   std::memcpy(&tail, p, n);
   h = (h ^ tail) * kMultiplier;
@@ -180,12 +201,14 @@ uint64_t DataDigest(std::string_view bytes) {
 
 void WrittenRecord::Clear() {
   entries_.clear();
+  keyLines_.clear();
   names_.clear();
   shown_.clear();
   mark_ = 0;
 }
 
-void WrittenRecord::Key(std::u16string_view path, bool deletion) {
+void WrittenRecord::Key(std::u16string_view path, bool deletion, uint32_t offset) {
+  keyLines_.push_back({entries_.size(), offset});
   entries_.push_back({deletion ? Kind::DeleteKey : Kind::Key, false, 0, Size32(names_.size()),
                       Size32(path.size()), 0, 0, 0});
   names_.append(path);
@@ -203,9 +226,14 @@ void WrittenRecord::Dropped() {
   entries_.push_back({Kind::Dropped, true, 0, 0, 0, 0, 0, 0});
 }
 
-RegCheckCounts CheckRegFile(const std::string& path, const std::string& shownName, int version,
+namespace {
+
+// Below this size a second reader would not pay for its thread.
+constexpr uint64_t kCheckInTwoAbove = 1u << 20;
+
+RegCheckCounts CheckInOrder(const std::string& path, const std::string& shownName, int version,
                             const WrittenRecord& record, std::size_t entries) {
-  CheckSink sink(record, entries, version, shownName);
+  CheckSink sink(record, 0, entries, version, shownName);
   try {
     ReadRegFile(path, shownName, sink);
   } catch (const ERegCheckFailed&) {
@@ -215,6 +243,88 @@ RegCheckCounts CheckRegFile(const std::string& path, const std::string& shownNam
                           shownName + "\r\n" + e.what());
   }
   return sink.Finish();
+}
+
+// Reads the file as two pieces side by side, split where a key line starts
+// near its middle: the two halves of the record are checked at once, on two
+// cores. Empty when the file is too small for that to pay. Throws at a
+// difference in either piece, but the message need not name the first one.
+std::optional<RegCheckCounts> CheckInTwo(const std::string& path, const std::string& shownName,
+                                         int version, const WrittenRecord& record,
+                                         std::size_t entries) {
+  if constexpr (std::endian::native != std::endian::little) return std::nullopt;
+  platform::InputFile head, tail;
+  if (!OpenInputFile(head, path, kMaxRegReadSize)) return std::nullopt;
+  const uint64_t size = head.Status().size;
+  const std::vector<WrittenRecord::KeyLine>& keys = record.KeyLines();
+  auto split = std::lower_bound(
+      keys.begin(), keys.end(), size / 2,
+      [](const WrittenRecord::KeyLine& key, uint64_t at) { return key.offset < at; });
+  if (size < kCheckInTwoAbove || split == keys.end() || split->entry == 0 ||
+      split->entry >= entries || split->offset >= size || !OpenInputFile(tail, path, size) ||
+      tail.Seek(split->offset) != 0) {
+    return std::nullopt;
+  }
+  RegCheckCounts tailCounts;
+  std::exception_ptr tailError;
+  std::thread tailReader;
+  try {
+    tailReader = std::thread([&] {
+      try {
+        CheckSink sink(record, split->entry, entries, version, shownName);
+        std::size_t total = split->offset;
+        ReadRegLines(
+            [&](char* buffer, std::size_t room) {
+              return ReadInputPiece(tail, buffer, room, total, size);
+            },
+            version == 5, shownName, sink);
+        tailCounts = sink.Finish();
+      } catch (...) {
+        tailError = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    return std::nullopt;  // no thread to be had: read in order
+  }
+  RegCheckCounts headCounts;
+  std::string end;  // the head's last bytes: it must end with a whole line
+  try {
+    CheckSink sink(record, 0, split->entry, version, shownName);
+    std::size_t total = 0;
+    ReadRegStream(
+        [&](char* buffer, std::size_t room) {
+          const std::size_t got = ReadInputPiece(
+              head, buffer, std::min<uint64_t>(room, split->offset - total), total, size);
+          end.append(buffer + (got > 2 ? got - 2 : 0), got > 2 ? 2 : got);
+          if (end.size() > 2) end.erase(0, end.size() - 2);
+          return got;
+        },
+        shownName, sink);
+    headCounts = sink.Finish();
+  } catch (...) {
+    tailReader.join();
+    throw;
+  }
+  tailReader.join();
+  if (tailError) std::rethrow_exception(tailError);
+  const std::string_view lineEnd = version == 5 ? std::string_view("\n\0", 2) : "\n";
+  if (!std::string_view(end).ends_with(lineEnd)) return std::nullopt;
+  return RegCheckCounts{headCounts.keys + tailCounts.keys, headCounts.values + tailCounts.values};
+}
+
+}  // namespace
+
+RegCheckCounts CheckRegFile(const std::string& path, const std::string& shownName, int version,
+                            const WrittenRecord& record, std::size_t entries) {
+  try {
+    if (std::optional<RegCheckCounts> counts =
+            CheckInTwo(path, shownName, version, record, entries)) {
+      return *counts;
+    }
+  } catch (const TarnwickError&) {
+    // Read again in order below, which names the first difference and its line.
+  }
+  return CheckInOrder(path, shownName, version, record, entries);
 }
 
 std::string CheckedCountsText(const RegCheckCounts& counts) {

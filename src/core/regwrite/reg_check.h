@@ -46,8 +46,15 @@ class WrittenRecord {
     uint64_t digest = 0;
   };
 
+  // Where a key line starts in the file, for a check that reads the file
+  // in pieces.
+  struct KeyLine {
+    std::size_t entry = 0;
+    uint32_t offset = 0;
+  };
+
   void Clear();
-  void Key(std::u16string_view path, bool deletion);
+  void Key(std::u16string_view path, bool deletion, uint32_t offset);
   void Value(std::u16string_view name, uint32_t type, std::string_view bytes, bool loose);
   void Dropped();
   // What a file cut back to its last complete item holds.
@@ -55,6 +62,7 @@ class WrittenRecord {
   std::size_t Mark() const { return mark_; }
 
   const std::vector<Entry>& Entries() const { return entries_; }
+  const std::vector<KeyLine>& KeyLines() const { return keyLines_; }
   std::u16string_view Name(const Entry& e) const {
     return std::u16string_view(names_).substr(e.nameAt, e.nameSize);
   }
@@ -66,6 +74,7 @@ class WrittenRecord {
 
  private:
   std::vector<Entry> entries_;
+  std::vector<KeyLine> keyLines_;  // in file order
   std::u16string names_;
   std::string shown_;
   std::size_t mark_ = 0;

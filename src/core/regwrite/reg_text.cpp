@@ -180,13 +180,14 @@ bool RegWriter::RegWriteKey(const std::string& keyPath, const std::string& itemN
     file_.WriteRegLine(line_);
   }
   if (Options.FullRestore && !path.valueName) {
+    const uint32_t at = file_.WrittenBytes();
     file_.WriteRegLine(u"[-" + keyName_ + u"]\r\n");
     if (Record) {
       // An import does not delete a root key, and passes such a line over.
       if (path.subPath.find_first_not_of('\\') == std::string::npos) {
         Record->Dropped();
       } else {
-        Record->Key(keyName_, true);
+        Record->Key(keyName_, true, at);
       }
     }
   }
@@ -199,8 +200,9 @@ bool RegWriter::RegWriteKey(const std::string& keyPath, const std::string& itemN
 void RegWriter::WriteKey(const RegistryKey* key, unsigned depth, const std::string* singleValue,
                          bool subKeysReachable) {
   line_.assign(u"[").append(keyName_).push_back(u']');
+  const uint32_t at = file_.WrittenBytes();
   file_.WriteRegLine(line_);
-  if (Record) Record->Key(keyName_, false);
+  if (Record) Record->Key(keyName_, false, at);
   if (RegVersion() == 4) {
     // The key's own name; a parent's was told when it was written.
     std::u16string_view name = keyName_;

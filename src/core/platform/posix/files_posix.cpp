@@ -174,6 +174,10 @@ int InputFile::Read(char* buffer, std::size_t size, std::size_t& got) {
   }
 }
 
+int InputFile::Seek(uint64_t offset) {
+  return lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) < 0 ? errno : 0;
+}
+
 OutputFile::~OutputFile() {
   if (handle_ >= 0) close(static_cast<int>(handle_));
 }

@@ -239,6 +239,12 @@ int InputFile::Read(char* buffer, std::size_t size, std::size_t& got) {
   return 0;
 }
 
+int InputFile::Seek(uint64_t offset) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  return SetFilePointerEx(ToHandle(handle_), to, nullptr, FILE_BEGIN) ? 0 : LastErrno();
+}
+
 OutputFile::~OutputFile() {
   Close();
 }
