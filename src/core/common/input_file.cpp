@@ -16,14 +16,17 @@ std::string LineOf(std::string_view bytes, std::size_t offset) {
 
 }  // namespace
 
-bool OpenInputFile(platform::InputFile& file, const std::string& path, std::size_t maxSize) {
+InputPieces::InputPieces() : file_(std::make_unique<platform::InputFile>()) {}
+InputPieces::~InputPieces() = default;
+
+bool InputPieces::Open(const std::string& path, std::size_t maxSize) {
   const char* const kFolder = "ファイルではなく、フォルダーです";
-  if (int error = file.Open(path)) {
+  if (int error = file_->Open(path)) {
     if (error == ENOENT) return false;
     if (error == EISDIR) throw EInOutError(5, kFolder);
     throw MakeInOutError(error);
   }
-  platform::FileStatus status = file.Status();
+  platform::FileStatus status = file_->Status();
   if (status.kind == platform::FileKind::Folder) throw EInOutError(5, kFolder);
   if (status.kind != platform::FileKind::Regular) {
     throw EInOutError(5, "通常のファイルではありません (デバイス、FIFO など)");
@@ -32,27 +35,31 @@ bool OpenInputFile(platform::InputFile& file, const std::string& path, std::size
     throw EInOutError(
         5, "ファイルが大きすぎます (" + std::to_string(maxSize >> 20) + " MiB を超えています)");
   }
+  size_ = status.size;
+  maxSize_ = maxSize;
   return true;
 }
 
-std::size_t ReadInputPiece(platform::InputFile& file, char* buffer, std::size_t room,
-                           std::size_t& total, std::size_t maxSize) {
+std::size_t InputPieces::Read(char* buffer, std::size_t room) {
   std::size_t got = 0;
-  if (int error = file.Read(buffer, room, got)) throw MakeInOutError(error);
-  total += got;
-  if (total > maxSize) throw EInOutError(5, "ファイルが大きすぎます");  // it grew while read
+  if (int error = file_->Read(buffer, room, got)) throw MakeInOutError(error);
+  read_ += got;
+  if (read_ > maxSize_) throw EInOutError(5, "ファイルが大きすぎます");  // it grew while read
   return got;
+}
+
+bool InputPieces::Seek(uint64_t offset) {
+  if (file_->Seek(offset) != 0) return false;
+  read_ = offset;
+  return true;
 }
 
 bool ReadInputFile(const std::string& path, std::string& bytes, std::size_t maxSize) {
   bytes.clear();
-  platform::InputFile file;
-  if (!OpenInputFile(file, path, maxSize)) return false;
+  InputPieces file;
+  if (!file.Open(path, maxSize)) return false;
   char buffer[65536];
-  std::size_t total = 0;
-  while (std::size_t got = ReadInputPiece(file, buffer, sizeof buffer, total, maxSize)) {
-    bytes.append(buffer, got);
-  }
+  while (std::size_t got = file.Read(buffer, sizeof buffer)) bytes.append(buffer, got);
   return true;
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -24,12 +26,28 @@ inline constexpr std::size_t kMaxInputFileSize = 64u << 20;
 bool ReadInputFile(const std::string& path, std::string& bytes,
                    std::size_t maxSize = kMaxInputFileSize);
 
-// For files read piece by piece: opens path as ReadInputFile does, false
-// when there is no such file, and reads the next piece into buffer, counting
-// total against maxSize; 0 at the end. Both throw as ReadInputFile does.
-bool OpenInputFile(platform::InputFile& file, const std::string& path, std::size_t maxSize);
-std::size_t ReadInputPiece(platform::InputFile& file, char* buffer, std::size_t room,
-                           std::size_t& total, std::size_t maxSize);
+// A file read piece by piece, opened and limited as ReadInputFile reads one.
+class InputPieces {
+ public:
+  InputPieces();
+  ~InputPieces();
+  InputPieces(const InputPieces&) = delete;
+  InputPieces& operator=(const InputPieces&) = delete;
+
+  // False when there is no such file. Both throw as ReadInputFile does.
+  bool Open(const std::string& path, std::size_t maxSize);
+  // Up to room bytes into buffer; 0 at the end.
+  std::size_t Read(char* buffer, std::size_t room);
+  uint64_t Size() const { return size_; }
+  // Reads on from offset; false when the file cannot move there.
+  bool Seek(uint64_t offset);
+
+ private:
+  std::unique_ptr<platform::InputFile> file_;
+  uint64_t size_ = 0;
+  uint64_t read_ = 0;  // bytes read, or the offset sought
+  std::size_t maxSize_ = 0;
+};
 
 // Why the bytes are not CP932 text the program can read and write back
 // unchanged (a NUL byte, a UTF-8 byte-order mark, UTF-8 text, a byte CP932

@@ -13,7 +13,6 @@
 #include "common/input_file.h"
 #include "common/key_path.h"
 #include "common/text_codec.h"
-#include "platform/files.h"
 
 namespace tarnwick {
 
@@ -699,16 +698,10 @@ void ReadRegLines(const RegReadFill& fill, bool unicode, const std::string& file
 }
 
 bool ReadRegFile(const std::string& path, const std::string& fileName, RegReadSink& sink) {
-  platform::InputFile file;
-  if (!OpenInputFile(file, path, kMaxRegReadSize)) {
-    throw ERegReadError(fileName + ": ファイルがありません");
-  }
-  std::size_t total = 0;
-  return ReadRegStream(
-      [&](char* buffer, std::size_t room) {
-        return ReadInputPiece(file, buffer, room, total, kMaxRegReadSize);
-      },
-      fileName, sink);
+  InputPieces file;
+  if (!file.Open(path, kMaxRegReadSize)) throw ERegReadError(fileName + ": ファイルがありません");
+  return ReadRegStream([&](char* buffer, std::size_t room) { return file.Read(buffer, room); },
+                       fileName, sink);
 }
 
 RegImport ReadRegFile(const std::string& path) {

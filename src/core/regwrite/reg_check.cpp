@@ -10,7 +10,6 @@
 
 #include "common/input_file.h"
 #include "common/text_codec.h"
-#include "platform/files.h"
 #include "regread/reg_reader.h"
 
 namespace tarnwick {
@@ -253,16 +252,16 @@ std::optional<RegCheckCounts> CheckInTwo(const std::string& path, const std::str
                                          int version, const WrittenRecord& record,
                                          std::size_t entries) {
   if constexpr (std::endian::native != std::endian::little) return std::nullopt;
-  platform::InputFile head, tail;
-  if (!OpenInputFile(head, path, kMaxRegReadSize)) return std::nullopt;
-  const uint64_t size = head.Status().size;
+  InputPieces head, tail;
+  if (!head.Open(path, kMaxRegReadSize)) return std::nullopt;
+  const uint64_t size = head.Size();
   const std::vector<WrittenRecord::KeyLine>& keys = record.KeyLines();
   auto split = std::lower_bound(
       keys.begin(), keys.end(), size / 2,
       [](const WrittenRecord::KeyLine& key, uint64_t at) { return key.offset < at; });
   if (size < kCheckInTwoAbove || split == keys.end() || split->entry == 0 ||
-      split->entry >= entries || split->offset >= size || !OpenInputFile(tail, path, size) ||
-      tail.Seek(split->offset) != 0) {
+      split->entry >= entries || split->offset >= size || !tail.Open(path, size) ||
+      !tail.Seek(split->offset)) {
     return std::nullopt;
   }
   RegCheckCounts tailCounts;
@@ -272,12 +271,8 @@ std::optional<RegCheckCounts> CheckInTwo(const std::string& path, const std::str
     tailReader = std::thread([&] {
       try {
         CheckSink sink(record, split->entry, entries, version, shownName);
-        std::size_t total = split->offset;
-        ReadRegLines(
-            [&](char* buffer, std::size_t room) {
-              return ReadInputPiece(tail, buffer, room, total, size);
-            },
-            version == 5, shownName, sink);
+        ReadRegLines([&](char* buffer, std::size_t room) { return tail.Read(buffer, room); },
+                     version == 5, shownName, sink);
         tailCounts = sink.Finish();
       } catch (...) {
         tailError = std::current_exception();
@@ -290,11 +285,11 @@ std::optional<RegCheckCounts> CheckInTwo(const std::string& path, const std::str
   std::string end;  // the head's last bytes: it must end with a whole line
   try {
     CheckSink sink(record, 0, split->entry, version, shownName);
-    std::size_t total = 0;
+    uint64_t left = split->offset;
     ReadRegStream(
         [&](char* buffer, std::size_t room) {
-          const std::size_t got = ReadInputPiece(
-              head, buffer, std::min<uint64_t>(room, split->offset - total), total, size);
+          const std::size_t got = head.Read(buffer, std::min<uint64_t>(room, left));
+          left -= got;
           end.append(buffer + (got > 2 ? got - 2 : 0), got > 2 ? 2 : got);
           if (end.size() > 2) end.erase(0, end.size() - 2);
           return got;
