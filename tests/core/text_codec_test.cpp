@@ -32,6 +32,17 @@ TEST(TextCodecTest, Cp932Table) {
   }
 }
 
+// Long ASCII runs are widened sixteen bytes at a time; a double-byte
+// character (with an ASCII-range trail byte) anywhere among them stays whole.
+TEST(TextCodecTest, DoubleByteCharactersAmongLongAsciiRuns) {
+  for (std::size_t before = 0; before <= 20; ++before) {
+    for (std::size_t after = 0; after <= 20; ++after) {
+      const std::string a(before, 'a'), b(after, 'b');
+      EXPECT_EQ(Cp932ToUtf8(a + "\x95\x5C" + b), a + "表" + b) << before << " " << after;
+    }
+  }
+}
+
 TEST(TextCodecTest, UnmappableCharactersBecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToCp932("ä€"), "??");
   EXPECT_EQ(Utf8ToCp932("😀x"), "?x");         // one character, one '?'

@@ -236,23 +236,40 @@ void AppendCp932AsUtf16(std::u16string& out, std::string_view cp932) {
   out.resize(start + Cp932ToUtf16Units(cp932, out.data() + start));
 }
 
+#if defined(__SSE2__)
+// Widens sixteen bytes at s into out; false, with nothing written, unless
+// all are ASCII.
+bool WidenSixteenAscii(const unsigned char* s, char16_t* out) {
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  if (_mm_movemask_epi8(chunk) != 0) return false;
+  const __m128i zero = _mm_setzero_si128();
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(chunk, zero));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(chunk, zero));
+  return true;
+}
+#endif
+
 std::size_t Cp932ToUtf16Units(std::string_view cp932, char16_t* const out) {
   char16_t* p = out;
   const Cp932Tables* tables = nullptr;
   const auto* s = reinterpret_cast<const unsigned char*>(cp932.data());
-  for (std::size_t i = 0; i < cp932.size(); ++i) {
+  const std::size_t size = cp932.size();
 #if defined(__SSE2__)
-    // Sixteen ASCII bytes at once: most of a REG file is ASCII.
-    while (i + 16 <= cp932.size()) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-      if (_mm_movemask_epi8(chunk) != 0) break;
-      const __m128i zero = _mm_setzero_si128();
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_unpacklo_epi8(chunk, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 8), _mm_unpackhi_epi8(chunk, zero));
+  // Most of a REG file is ASCII text: sixteen bytes at once, and the end of
+  // an all-ASCII run widened again, overlapping what went before.
+  if (size >= 16) {
+    std::size_t i = 0;
+    while (i + 16 <= size && WidenSixteenAscii(s + i, out + i)) i += 16;
+    if (i + 16 > size && WidenSixteenAscii(s + size - 16, out + size - 16)) return size;
+  }
+#endif
+  for (std::size_t i = 0; i < size; ++i) {
+#if defined(__SSE2__)
+    while (i + 16 <= size && WidenSixteenAscii(s + i, p)) {
       p += 16;
       i += 16;
     }
-    if (i == cp932.size()) break;
+    if (i == size) break;
 #endif
     unsigned char c = s[i];
     if (c < 0x80) {

@@ -401,7 +401,13 @@ class Reader {
         }
       } else {
         if (data.back() != 0) data.push_back('\0');
-        data = Utf16ToLeBytes(Cp932ToUtf16(data));
+        if (wide_.size() < data.size()) wide_.resize(data.size());
+        const std::size_t units = Cp932ToUtf16Units(data, wide_.data());
+        data.resize(units * 2);
+        for (std::size_t i = 0; i < units; ++i) {
+          data[2 * i] = static_cast<char>(wide_[i] & 0xFF);
+          data[2 * i + 1] = static_cast<char>(wide_[i] >> 8);
+        }
       }
     }
     sink_.Value(Text(name_), type, std::string_view(data), valueLine_);
@@ -417,6 +423,7 @@ class Reader {
   std::string data_;
   std::size_t valueLine_ = 0;
   std::u16string text_;  // a quoted string, reused
+  std::u16string wide_;  // a REGEDIT4 string in hex form, widened; only grows
   std::u16string odd_;   // escapes no importer knows, in one line
   bool continuing_ = false;
 };
