@@ -145,19 +145,23 @@ void LoadDataFile(DataFileContext& context) {
     ErrorMessage(context.prompts, "version 1.xx 用データのバックアップ ファイルは開けません。");
     return;
   }
-  if (IsVersion1xx(IniFile::Load(state.DataFileName).ReadString(kTarnwick, "Version", "205"))) {
+  // Read once; again only after the conversion below, or when the user
+  // asks to try again.
+  IniFile ini = IniFile::Load(state.DataFileName);
+  if (IsVersion1xx(ini.ReadString(kTarnwick, "Version", "205"))) {
     context.prompts.ShowMessage(
         "version 1.xx 用データ ファイルの形式変換を行います。\r\n"
         "旧データ ファイルは、拡張子の前に '.1xx' を付加したファイル名でバックアップされます。\r\n"
         "異常がなければ手動で削除してください。",
         kTarnwick, PromptIcon::Information);
     ConvertDataFile1xx(state.DataFileName);
+    ini = IniFile::Load(state.DataFileName);
   }
 
   bool versionDiffered = false, gaveUp = false;
   std::vector<std::string> renamed;
-  for (;;) {
-    IniFile ini = IniFile::Load(state.DataFileName);
+  for (bool again = false;; again = true) {
+    if (again) ini = IniFile::Load(state.DataFileName);
     int itemsBefore = context.items.Count();
     try {
       versionDiffered = ini.ReadString(kTarnwick, "Version", "205") != kDataFileVersion;
