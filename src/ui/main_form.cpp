@@ -66,20 +66,6 @@ class BusyCursor {
   MainWindowPort& window_;
 };
 
-// Restores a value however the scope ends.
-template <typename T>
-class Restore {
- public:
-  explicit Restore(T& value) : value_(value), saved_(value) {}
-  ~Restore() { value_ = saved_; }
-  Restore(const Restore&) = delete;
-  Restore& operator=(const Restore&) = delete;
-
- private:
-  T& value_;
-  T saved_;
-};
-
 }  // namespace
 
 TMainForm::TMainForm(Session& session, PromptPort& prompts, FileDialogs& files,
@@ -333,16 +319,18 @@ std::vector<int> TMainForm::SelectedIndices() const {
 }
 
 void TMainForm::AddActExecute() {
-  // The new item goes to the end, whatever the order; the property dialog
-  // opens on it and removes it again when cancelled.
-  session_.items.Add("", nullptr, "", false);
-  session_.items.UpdateListView(*this);
+  // The new item goes to the end, whatever the order, and only on OK.
+  if (!OpenPropertyForm({})) return;
+  BackList->clearSelection();
   BackList->topLevelItem(RowCount() - 1)->setSelected(true);
-  PropertyAct->trigger();
-  if (PropertyAccepted) BackList->scrollToBottom();
+  BackList->scrollToBottom();
 }
 
 void TMainForm::PropertyActExecute() {
+  OpenPropertyForm(SelectedIndices());
+}
+
+bool TMainForm::OpenPropertyForm(std::vector<int> selected) {
   // The tree shows the registry as it is now: a prefix rewritten on disk
   // since it was read is read again.
   try {
@@ -350,9 +338,9 @@ void TMainForm::PropertyActExecute() {
   } catch (const std::exception& e) {
     ErrorMessage(prompts_, e.what(), kProgramName);  // the data read before stays in use
   }
-  TPropertyForm form(state_, session_.items, *session_.store, SelectedIndices(), *this, prompts_,
+  TPropertyForm form(state_, session_.items, *session_.store, std::move(selected), *this, prompts_,
                      help_, this);
-  PropertyAccepted = form.exec() == QDialog::Accepted;
+  return form.exec() == QDialog::Accepted;
 }
 
 void TMainForm::DeleteActExecute() {
@@ -375,31 +363,36 @@ void TMainForm::DeleteConfirmActExecute() {
 }
 
 void TMainForm::RegWriteActExecute() {
-  std::vector<int> all(static_cast<std::size_t>(session_.items.Count()));
-  for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
-  ExportItems(all);
+  ExportAll(state_.Settings);
 }
 
-void TMainForm::ForceSeparate(bool separate, QAction* exportAction) {
-  // For this one export only: the stored mode and DataModified stay.
-  Restore<bool> restore(state_.Settings.Separate);
-  state_.Settings.Separate = separate;
-  exportAction->trigger();
-}
-
+// A forced mode is for this one export only: it goes into a copy of the
+// settings, and the stored mode and DataModified stay.
 void TMainForm::RegWrite1ActExecute() {
-  ForceSeparate(sender_ == RegWrite2Act, RegWriteAct);
+  TOption settings = state_.Settings;
+  settings.Separate = sender_ == RegWrite2Act;
+  ExportAll(settings);
 }
 
 void TMainForm::SelRegWrite1ActExecute() {
-  ForceSeparate(sender_ == SelRegWrite2Act, SelRegWriteAct);
+  TOption settings = state_.Settings;
+  settings.Separate = sender_ == SelRegWrite2Act;
+  ExportSelected(settings);
 }
 
 void TMainForm::SelRegWriteActExecute() {
+  ExportSelected(state_.Settings);
+}
+
+void TMainForm::ExportAll(const TOption& settings) {
+  std::vector<int> all(static_cast<std::size_t>(session_.items.Count()));
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
+  ExportItems(all, settings);
+}
+
+// What the user picks here goes into the copy, never into the settings.
+void TMainForm::ExportSelected(TOption settings) {
   const std::vector<int> indices = SelectedIndices();
-  TOption& settings = state_.Settings;
-  // What the user picks here is never kept in the settings.
-  Restore<std::string> restore(settings.RegFileName);
   const std::string folder = ExtractFilePath(
       ResolveFileName(settings.RegFileName, "", ExtractFilePath(state_.DataFileName)));
   if (settings.Separate) {
@@ -419,14 +412,14 @@ void TMainForm::SelRegWriteActExecute() {
     if (!chosen) return;
     settings.RegFileName = *chosen;
   }
-  ExportItems(indices);
+  ExportItems(indices, settings);
 }
 
-void TMainForm::ExportItems(const std::vector<int>& indices) {
+void TMainForm::ExportItems(const std::vector<int>& indices, const TOption& settings) {
   exporting_ = true;
   UpdateActions();
   ExportContext context{state_, session_.items, *session_.store, prompts_, progress_, this};
-  ExportOutcome outcome = RegWriteItems(context, indices, state_.Settings);
+  ExportOutcome outcome = RegWriteItems(context, indices, settings);
   exporting_ = false;
   UpdateActions();
   const bool completed = outcome.status == ExportStatus::Completed;

@@ -75,8 +75,11 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   void BackListColumnClick(int column);
 
   std::vector<int> SelectedIndices() const;
-  void ExportItems(const std::vector<int>& indices);
-  void ForceSeparate(bool separate, QAction* exportAction);
+  // True when the dialog closed with OK.
+  bool OpenPropertyForm(std::vector<int> selected);
+  void ExportAll(const TOption& settings);
+  void ExportSelected(TOption settings);
+  void ExportItems(const std::vector<int>& indices, const TOption& settings);
   void ApplyCaption();
   void RestoreGeometry();
   void StoreGeometry();
@@ -87,10 +90,9 @@ class TMainForm : public QWidget, public MainWindowPort, public BackListView {
   FileDialogs& files_;
   ProgressPort& progress_;
   HelpPort& help_;
-  bool actionsHeld_ = false;      // SetActionsEnabled(false) while the progress display is off
-  bool exporting_ = false;        // one export at a time, whatever the dialog's close box did
-  QAction* sender_ = nullptr;     // the action whose handler runs
-  bool PropertyAccepted = false;  // the last property dialog closed with OK
+  bool actionsHeld_ = false;   // SetActionsEnabled(false) while the progress display is off
+  bool exporting_ = false;     // one export at a time, whatever the dialog's close box did
+  QAction* sender_ = nullptr;  // the action whose handler runs
 
   QTreeWidget* BackList;
   QPushButton* AddBtn;
