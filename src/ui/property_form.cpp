@@ -196,9 +196,10 @@ TPropertyForm::TPropertyForm(ProgramState& state, TBackItems& items, RegistrySto
   BackEdit->installEventFilter(this);
   RegTree->installEventFilter(this);
 
-  if (!selected_.empty()) {
-    SingleItem = selected_.size() == 1;
+  SingleItem = selected_.size() <= 1;
+  if (selected_.size() == 1) {
     EditedIndex = selected_.front();
+    edited_ = items_.Items(EditedIndex);
   }
   FormCreate();
 }
@@ -214,11 +215,9 @@ void TPropertyForm::FormCreate() {
   }
   QString title;
   if (SingleItem) {
-    const TBackItem& item = items_.Items(EditedIndex);
-    title = item.Name.empty() ? QString("新規アイテム") : Q(item.Name) + " ";
-    SavedKeys = item.BackupKeys;
+    title = edited_.Name.empty() ? QString("新規アイテム") : Q(edited_.Name) + " ";
     ShowKeys();
-    NameEdit->setText(Q(item.Name));
+    NameEdit->setText(Q(edited_.Name));
   } else {
     title = QString::number(selected_.size()) + " 件のアイテム";
     for (QWidget* widget :
@@ -229,7 +228,7 @@ void TPropertyForm::FormCreate() {
   setWindowTitle(title + "のプロパティ");
 
   // The comment and the flag that every selected item shares.
-  const TBackItem& first = items_.Items(selected_.front());
+  const TBackItem& first = SingleItem ? edited_ : items_.Items(selected_.front());
   bool sameComment = true, sameFlag = true;
   for (int index : selected_) {
     sameComment = sameComment && items_.Items(index).Comment == first.Comment;
@@ -323,8 +322,7 @@ void TPropertyForm::UpdateActions() {
 
 void TPropertyForm::ShowKeys() {
   BackupKeyList->clear();
-  for (const std::string& key : items_.Items(EditedIndex).BackupKeys)
-    BackupKeyList->addItem(Q(key));
+  for (const std::string& key : edited_.BackupKeys) BackupKeyList->addItem(Q(key));
 }
 
 void TPropertyForm::AddActExecute() {
@@ -341,8 +339,7 @@ void TPropertyForm::AddOrChange(bool change) {
   const std::string typed = TrimTrailingBackslashes(BackEdit->text().toStdString());
   BackEdit->setText(Q(typed));
   const int exceptIndex = change ? BackupKeyList->currentRow() : -1;
-  TBackItem& item = items_.Items(EditedIndex);
-  KeyEditPlan plan = PlanKeyEdit(store_, item, typed, exceptIndex);
+  KeyEditPlan plan = PlanKeyEdit(store_, edited_, typed, exceptIndex);
   if (plan.result != KeyEditPlan::Result::Ready) {
     ErrorMessage(prompts_,
                  plan.result == KeyEditPlan::Result::Unstorable ? plan.problem
@@ -361,7 +358,7 @@ void TPropertyForm::AddOrChange(bool change) {
       return;
     }
   }
-  int at = ApplyKeyEdit(item, plan, exceptIndex);
+  int at = ApplyKeyEdit(edited_, plan, exceptIndex);
   ShowKeys();
   BackupKeyList->setCurrentRow(at, QItemSelectionModel::NoUpdate);
   if (!change) {
@@ -369,19 +366,17 @@ void TPropertyForm::AddOrChange(bool change) {
     if (NameEdit->text().isEmpty()) NameEdit->setText(Q(KeyPathLastName(plan.path)));
   }
   ApplyAutoSplitter();
-  state_.DataModified = true;
   UpdateActions();
 }
 
 void TPropertyForm::DeleteActExecute() {
   UpdateActions();
   if (!DeleteAct->isEnabled()) return;
-  std::vector<std::string>& keys = items_.Items(EditedIndex).BackupKeys;
+  std::vector<std::string>& keys = edited_.BackupKeys;
   for (int row = BackupKeyList->count() - 1; row >= 0; --row) {
     if (BackupKeyList->item(row)->isSelected()) keys.erase(keys.begin() + row);
   }
   ShowKeys();
-  state_.DataModified = true;
   UpdateActions();
 }
 
@@ -405,11 +400,19 @@ void TPropertyForm::OKBtnClick() {
       ErrorMessage(prompts_, "指定された名前はすでに存在します。別の名前を指定してください。");
       return;
     }
-    TBackItem& item = items_.Items(EditedIndex);
-    item.Name = name;
+    edited_.Name = name;
     std::stable_sort(
-        item.BackupKeys.begin(), item.BackupKeys.end(),
+        edited_.BackupKeys.begin(), edited_.BackupKeys.end(),
         [](const std::string& a, const std::string& b) { return CompareTextIgnoreCase(a, b) < 0; });
+    // A new item joins the list at its end.
+    if (EditedIndex < 0) {
+      items_.Add(edited_.Name, &edited_.BackupKeys, "", false);
+      EditedIndex = items_.Count() - 1;
+      selected_ = {EditedIndex};
+    }
+    TBackItem& item = items_.Items(EditedIndex);
+    item.Name = edited_.Name;
+    item.BackupKeys = edited_.BackupKeys;
   }
   for (int index : selected_) {
     TBackItem& item = items_.Items(index);
@@ -421,20 +424,6 @@ void TPropertyForm::OKBtnClick() {
   items_.UpdateListView(listView_);
   state_.DataModified = true;
   accept();
-}
-
-// Cancel, Esc and the close box alike: the keys as they were, or a new item
-// (one without keys at opening) removed, so that none stays behind unnamed.
-void TPropertyForm::reject() {
-  if (SingleItem) {
-    if (!SavedKeys.empty()) {
-      items_.Items(EditedIndex).BackupKeys = SavedKeys;
-    } else {
-      items_.Delete(EditedIndex);
-      items_.UpdateListView(listView_);
-    }
-  }
-  QDialog::reject();
 }
 
 void TPropertyForm::done(int result) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "backitem/back_item.h"
 #include "common/ports.h"
 
 class QAction;
@@ -33,7 +34,9 @@ class TPropertyForm : public QDialog {
   Q_OBJECT
 
  public:
-  // selected: the selected rows of the main window's list, ascending; one or more.
+  // selected: the selected rows of the main window's list, ascending; none
+  // for a new item. The dialog edits a copy: the list changes only on OK,
+  // where a new item joins it at its end.
   TPropertyForm(ProgramState& state, TBackItems& items, RegistryStore& store,
                 std::vector<int> selected, BackListView& listView, PromptPort& prompts,
                 HelpPort& help, QWidget* parent = nullptr);
@@ -45,7 +48,6 @@ class TPropertyForm : public QDialog {
   // How many keys the tree has opened; for tests of its laziness.
   int KeyOpens() const { return keyOpens_; }
 
-  void reject() override;          // Cancel, Esc and the close box
   void done(int result) override;  // every close: the geometry goes back
 
  protected:
@@ -74,8 +76,8 @@ class TPropertyForm : public QDialog {
   PromptPort& prompts_;
   HelpPort& help_;
   bool SingleItem = false;
-  int EditedIndex = -1;
-  std::vector<std::string> SavedKeys;
+  int EditedIndex = -1;  // the one item edited; -1 for a new one
+  TBackItem edited_;     // its copy, which the dialog changes
   bool commentEdited_ = false;
   int keyOpens_ = 0;
 

@@ -80,7 +80,7 @@ class PropertyFormTest : public QObject {
  private slots:
   void aNewItemIsTrimmedNormalisedNamedAndThenAcceptable() {
     Fixture f;
-    auto form = f.Open({f.Add("", {})});
+    auto form = f.Open({});
     QCOMPARE(form->windowTitle(), QString("新規アイテムのプロパティ"));
     QVERIFY(!Find<QPushButton>(form.get(), "OKBtn")->isEnabled());
     Type(form.get(), "hklm\\software\\\\");
@@ -89,6 +89,12 @@ class PropertyFormTest : public QObject {
     QCOMPARE(Find<QLineEdit>(form.get(), "NameEdit")->text(), QString("software"));
     QVERIFY(Find<QPushButton>(form.get(), "OKBtn")->isEnabled());
     QVERIFY(form->isVisible() || !form->result());  // Enter in the path box never closes
+    QCOMPARE(f.items.Count(), 0);                   // the list changes only on OK
+    QVERIFY(!f.state.DataModified);
+    Find<QPushButton>(form.get(), "OKBtn")->click();
+    QCOMPARE(f.items.Count(), 1);
+    QCOMPARE(f.items.Items(0).Name, std::string("software"));
+    QCOMPARE(f.items.Items(0).BackupKeys, std::vector<std::string>{"HKLM\\software"});
     QVERIFY(f.state.DataModified);
   }
 
@@ -103,7 +109,9 @@ class PropertyFormTest : public QObject {
     f.prompts.answers = {PromptAnswer::Yes};
     Type(form.get(), "HKEY_CURRENT_USER");
     QCOMPARE(Keys(form.get()), QStringList{"HKCU"});
-    QCOMPARE(f.items.Items(item).BackupKeys, std::vector<std::string>{"HKCU"});  // written through
+    QCOMPARE(f.items.Items(item).BackupKeys.size(), std::size_t{2});  // only OK changes the list
+    Find<QPushButton>(form.get(), "OKBtn")->click();
+    QCOMPARE(f.items.Items(item).BackupKeys, std::vector<std::string>{"HKCU"});
   }
 
   void refusalsLeaveTheListAsItWas() {
@@ -192,11 +200,11 @@ class PropertyFormTest : public QObject {
     Type(form.get(), "HKCU\\Environment");
     form->close();  // the close box, as Cancel
     QCOMPARE(f.items.Items(old).BackupKeys, std::vector<std::string>{"HKCU\\Software\\A"});
-    int fresh = f.Add("", {});
-    form = f.Open({fresh});
+    form = f.Open({});
     Type(form.get(), "HKCU\\Environment");
     Find<QPushButton>(form.get(), "CancelBtn")->click();
-    QCOMPARE(f.items.Count(), 1);        // the new item is gone again
+    QCOMPARE(f.items.Count(), 1);  // the new item never joined the list
+    QVERIFY(!f.state.DataModified);
     QVERIFY(f.state.PropertyWidth > 0);  // the size goes back for the next dialog
   }
 
