@@ -39,7 +39,7 @@ case $target in
   ini_file_fuzz) cp fuzz/seeds-ini/* "$seeds/" ;;  # example.dat among them
   comma_text_fuzz) cp fuzz/seeds-comma/* "$seeds/" ;;
   hive_file_fuzz) cp fuzz/seeds-hive/* tests/data/hives/* "$seeds/" ;;
-  reg_reader_fuzz) cp fuzz/seeds-reg/* tests/data/wine-regedit/*.reg "$seeds/" ;;
+  reg_reader_fuzz) cp fuzz/seeds-reg/* tests/data/wine-regedit/*.reg tests/data/windows-regedit/*.reg "$seeds/" ;;
 esac
 
 set -- -max_len=65536 -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
