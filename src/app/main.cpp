@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/registry_source.h"
-#include "app/user_folders.h"
 #include "backitem/command_line.h"
 #include "backitem/program_state.h"
 #include "common/path_utils.h"
@@ -61,7 +60,7 @@ int main(int argc, char** argv) {
   const bool version = arguments.size() == 1 && arguments[0] == "--version";
   const bool compare = !arguments.empty() && arguments[0] == "--compare";
   StartupInput input{platform::RunningProgramPath(argc > 0 ? argv[0] : nullptr), arguments,
-                     app::DefaultRegistrySource(), app::WorkingDir(), app::ConfigDir()};
+                     app::DefaultRegistrySource(), platform::WorkingDir(), platform::ConfigDir()};
   // A look at the options only; start-up parses them again with the real folder.
   ProgramState scratch;
   CommandLineOptions options;

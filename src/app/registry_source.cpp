@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "app/user_folders.h"
 #include "common/errors.h"
+#include "platform/system.h"
 #ifdef _WIN32
 #include "registry/win32/win32_store.h"
 #else
@@ -51,7 +51,7 @@ std::unique_ptr<RegistryStore> OpenRegistrySource(const std::string& source,
 
 std::string DefaultRegistrySource() {
   if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) return prefix;
-  return HomeFolder() + "/.wine";
+  return platform::HomeFolder() + "/.wine";
 }
 #endif
 

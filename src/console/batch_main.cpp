@@ -1,6 +1,5 @@
 #include "console/batch_main.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <climits>
@@ -18,13 +17,14 @@
 #include "console/exit_status.h"
 #include "console/stderr_prompts.h"
 #include "console/terminal_progress.h"
+#include "platform/console.h"
 #include "platform/single_instance.h"
+#include "platform/system.h"
 
 namespace tarnwick::console {
 namespace {
 
-#ifdef _WIN32
-constexpr const char* kUsage =
+constexpr const char* kWindowsUsage =
     "使い方: tarnwick -w [-p] [-i設定ファイル] [データ ファイル]\n"
     "  -w  一括書き出し: すべてのアイテムを書き出して終了します\n"
     "  -p  進行状況を表示しません\n"
@@ -36,8 +36,7 @@ constexpr const char* kUsage =
     "  相対パスは、プログラムのフォルダーを基準にします。\n"
     "  --compare REG ファイル: インポートでレジストリの何が変わるかを表示します\n"
     "  --help でこの説明を、--version でバージョンを表示します。\n";
-#else
-constexpr const char* kUsage =
+constexpr const char* kPosixUsage =
     "使い方: tarnwick -w [-p] [-i設定ファイル] [-rフォルダー] [-uユーザー] [データ ファイル]\n"
     "  -w  一括書き出し: すべてのアイテムを書き出して終了します\n"
     "  -p  進行状況を表示しません (表示は標準エラー出力が端末のときだけです)\n"
@@ -52,7 +51,7 @@ constexpr const char* kUsage =
     "  相対パスは、現在のフォルダーを基準にします。\n"
     "  --compare REG ファイル [-r] [-u]: インポートでレジストリの何が変わるかを表示します\n"
     "  --help でこの説明を、--version でバージョンを表示します。\n";
-#endif
+constexpr const char* kUsage = platform::kWindows ? kWindowsUsage : kPosixUsage;
 
 // A progress display of the window's, which a cancel signal cancels too.
 class SignalCancelProgress : public ProgressPort {
@@ -116,17 +115,6 @@ class ConsolePorts : public StartupPorts {
   std::unique_ptr<ProgressPort> window_;
 };
 
-// A file the program opens must never become standard error: fds 0 to 2
-// that the caller left closed are opened on /dev/null. Windows files are
-// handles that never take those numbers.
-void OpenMissingStandardFiles() {
-#ifndef _WIN32
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) != fd) return;
-  }
-#endif
-}
-
 StartupOutcome StartAndExport(Session& session, ConsolePorts& ports, const StartupInput& input) {
   try {
     SetCancelEndsAtOnce(true);
@@ -145,7 +133,7 @@ StartupOutcome StartAndExport(Session& session, ConsolePorts& ports, const Start
 
 int RunBatch(const StartupInput& input, const RegistrySourceFactory& openSource,
              const ProgressFactory& windowProgress) {
-  OpenMissingStandardFiles();
+  platform::OpenMissingStandardFiles();
   InstallCancelSignals();
   // Kept to the end of the process: a run that is about to exit need not
   // take the registry tree apart piece by piece.

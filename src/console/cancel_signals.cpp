@@ -2,9 +2,8 @@
 
 #include <signal.h>
 #include <unistd.h>
-#ifdef _WIN32
-#include <windows.h>
-#endif
+
+#include "platform/console.h"
 
 namespace tarnwick::console {
 namespace {
@@ -17,25 +16,6 @@ void OnCancelSignal(int signo) {
   if (g_received == 0) g_received = signo;
 }
 
-#ifdef _WIN32
-// Ctrl+C, Ctrl+Break and closing the console window, as the signals that
-// stand for them elsewhere.
-BOOL WINAPI OnConsoleEvent(DWORD event) {
-  OnCancelSignal(event == CTRL_C_EVENT ? SIGINT : event == CTRL_BREAK_EVENT ? SIGBREAK : SIGTERM);
-  return TRUE;
-}
-#else
-void Catch(int signo) {
-  struct sigaction old {};
-  if (sigaction(signo, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
-  struct sigaction action {};
-  action.sa_handler = OnCancelSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;  // file operations go on; the export checks the flag
-  sigaction(signo, &action, nullptr);
-}
-#endif
-
 }  // namespace
 
 void SetCancelEndsAtOnce(bool atOnce) {
@@ -43,14 +23,7 @@ void SetCancelEndsAtOnce(bool atOnce) {
 }
 
 void InstallCancelSignals() {
-#ifdef _WIN32
-  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-#else
-  Catch(SIGINT);
-  Catch(SIGTERM);
-  Catch(SIGHUP);
-  signal(SIGPIPE, SIG_IGN);
-#endif
+  platform::InstallCancelHandler(OnCancelSignal);
 }
 
 int ReceivedCancelSignal() {

@@ -1,18 +1,13 @@
 #include "console/terminal_progress.h"
 
 #include <unistd.h>
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/ioctl.h>
-#endif
 
 #include <algorithm>
 #include <cerrno>
 
 #include "common/errors.h"
 #include "console/cancel_signals.h"
+#include "platform/console.h"
 
 namespace tarnwick::console {
 namespace {
@@ -20,19 +15,6 @@ namespace {
 constexpr int kMaxBarWidth = 30;
 constexpr int kMinBarWidth = 5;
 constexpr const char* kClearToEnd = "\033[K";
-
-int TerminalColumns(int fd) {
-#ifdef _WIN32
-  CONSOLE_SCREEN_BUFFER_INFO info;
-  HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-  if (GetConsoleScreenBufferInfo(console, &info))
-    return info.srWindow.Right - info.srWindow.Left + 1;
-#else
-  winsize size{};
-  if (ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-#endif
-  return 80;
-}
 
 bool IsWide(char32_t c) {
   return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
@@ -114,7 +96,8 @@ void TerminalProgress::BreakLine() {
 
 void TerminalProgress::Draw(int percent) {
   last_ = percent;
-  Write("\r" + ProgressLine(caption_, info_, percent, max_, TerminalColumns(fd_)) + kClearToEnd);
+  Write("\r" + ProgressLine(caption_, info_, percent, max_, platform::TerminalColumns(fd_)) +
+        kClearToEnd);
   lineOpen_ = true;
 }
 

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "backitem/update_check.h"
+#include "platform/system.h"
 
 namespace tarnwick::ui {
 namespace {
@@ -29,11 +30,7 @@ QString Shown(const char* caption) {
   return text;
 }
 
-#ifdef _WIN32
-constexpr const char* kPlatform = "for Win32";
-#else
-constexpr const char* kPlatform = "for Linux";
-#endif
+constexpr const char* kPlatform = platform::kWindows ? "for Win32" : "for Linux";
 
 }  // namespace
 

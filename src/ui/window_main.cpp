@@ -13,6 +13,7 @@
 
 #include "common/path_utils.h"
 #include "platform/single_instance.h"
+#include "platform/system.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
 #include "ui/main_form.h"
@@ -86,9 +87,7 @@ void UseJapaneseFont() {
 }
 
 bool HasDisplay() {
-#ifdef _WIN32
-  return true;  // Windows always has its desktop
-#endif
+  if (platform::kWindows) return true;  // Windows always has its desktop
   if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY")) return true;
   // A platform of the caller's choice counts unless it draws on an X or
   // Wayland server, and none was named.
@@ -99,22 +98,18 @@ bool HasDisplay() {
 }
 
 int WithBatchApplication(int& argc, char** argv, const std::function<int(bool)>& body) {
-#ifdef _WIN32
-  const bool addFallback = false;  // the desktop is always there
-#else
   // The caller's platforms, else X and Wayland as their variables name
   // them, are tried first; offscreen, added last, means none of them could
-  // be opened (a server that is not there).
+  // be opened (a server that is not there). Windows always has its desktop.
   std::vector<std::string> platforms = PlatformList();
-  const bool addFallback =
-      std::find(platforms.begin(), platforms.end(), kOffscreen) == platforms.end();
+  const bool addFallback = !platform::kWindows && std::find(platforms.begin(), platforms.end(),
+                                                            kOffscreen) == platforms.end();
   if (addFallback) {
     std::string list = platforms.empty() ? "" : std::string(std::getenv("QT_QPA_PLATFORM")) + ";";
     if (platforms.empty() && IsSet("DISPLAY")) list += "xcb;";
     if (platforms.empty() && IsSet("WAYLAND_DISPLAY")) list += "wayland;";
-    setenv("QT_QPA_PLATFORM", (list + kOffscreen).c_str(), 1);
+    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(list + kOffscreen));
   }
-#endif
   // Standard error carries the program's own messages: what Qt says on the
   // way (a platform that could not be opened, a runtime folder it lacks) is
   // no concern of a run that needs no display. Its critical and fatal

@@ -29,6 +29,10 @@ struct FileStatus {
   // The file's identity: two names of one file have the same pair.
   uint64_t volume = 0;
   uint64_t index = 0;
+  int64_t modified = 0;  // the last write, in nanoseconds since 1970
+
+  // Equal statuses: the same file, unchanged as far as the system tells.
+  bool operator==(const FileStatus&) const = default;
 };
 
 // What path names; with followLinks false a symbolic link is Link itself.
@@ -39,6 +43,13 @@ bool FileExists(const std::string& path);
 bool SameFile(const std::string& a, const std::string& b);
 // The absolute path with every link resolved; empty when it does not exist.
 std::string RealPath(const std::string& path);
+// Whether another process holds a POSIX write lock on the file's first byte,
+// as a running wineserver holds its lock file: 0 and held, or the errno of
+// opening the file. Never held on Windows, which has no such locks.
+int WriteLockHeld(const std::string& path, bool& held);
+// The user's numeric id where the system has one (the folder wineserver
+// keeps its socket in is named after it); 0 elsewhere.
+unsigned long UserId();
 // The names in a folder, "." and ".." left out; empty when it cannot be read.
 std::vector<std::string> FolderEntries(const std::string& folder);
 

@@ -23,6 +23,7 @@ FileStatus ToStatus(const struct stat& st) {
   status.size = static_cast<uint64_t>(st.st_size);
   status.volume = static_cast<uint64_t>(st.st_dev);
   status.index = static_cast<uint64_t>(st.st_ino);
+  status.modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
   return status;
 }
 
@@ -57,6 +58,24 @@ FileStatus StatusOf(const std::string& path, bool followLinks) {
 
 bool FileExists(const std::string& path) {
   return StatusOf(path, false).kind != FileKind::Missing;
+}
+
+int WriteLockHeld(const std::string& path, bool& held) {
+  held = false;
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct flock lock = {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 1;
+  held = fcntl(fd, F_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
+  close(fd);
+  return 0;
+}
+
+unsigned long UserId() {
+  return getuid();
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -21,6 +21,13 @@ HANDLE ToHandle(std::intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
+// A file time (100 ns steps since 1601) in nanoseconds since 1970.
+int64_t Nanoseconds(FILETIME time) {
+  const int64_t ticks =
+      static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+  return (ticks - 116444736000000000) * 100;
+}
+
 FileStatus StatusOfHandle(HANDLE handle) {
   FileStatus status;
   BY_HANDLE_FILE_INFORMATION info;
@@ -35,6 +42,7 @@ FileStatus StatusOfHandle(HANDLE handle) {
   status.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
   status.volume = info.dwVolumeSerialNumber;
   status.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  status.modified = Nanoseconds(info.ftLastWriteTime);
   return status;
 }
 
@@ -100,11 +108,21 @@ FileStatus StatusOf(const std::string& path, bool followLinks) {
   status.kind =
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder : FileKind::Regular;
   status.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  status.modified = Nanoseconds(data.ftLastWriteTime);
   return status;
 }
 
 bool FileExists(const std::string& path) {
   return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int WriteLockHeld(const std::string& path, bool& held) {
+  held = false;
+  return GetFileAttributesW(Widen(path).c_str()) == INVALID_FILE_ATTRIBUTES ? LastErrno() : 0;
+}
+
+unsigned long UserId() {
+  return 0;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

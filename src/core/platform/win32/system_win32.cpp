@@ -1,7 +1,8 @@
 // Windows: its own API for the program file, its version resource and the
 // system's version.
 #include <windows.h>
-// needs the declarations of windows.h
+// These need the declarations of windows.h.
+#include <shlobj.h>
 #include <versionhelpers.h>
 
 #include <vector>
@@ -39,6 +40,24 @@ uint32_t ProgramBuildNumber(const std::string& programPath) {
 int NativeRegEditVersion() {
   // NT 5.0 (Windows 2000) and later import version 5; the 9x family REGEDIT4.
   return IsWindowsVersionOrGreater(5, 0, 0) ? 5 : 4;
+}
+
+std::string HomeFolder() {
+  return "";
+}
+
+std::string WorkingDir() {
+  return "";  // relative names are taken from the program's folder
+}
+
+std::string ConfigDir() {
+  wchar_t* folder = nullptr;
+  std::string result;
+  if (SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &folder) == S_OK) {
+    result = Narrow(folder) + "\\Tarnwick\\";
+  }
+  CoTaskMemFree(folder);
+  return result;
 }
 
 }  // namespace tarnwick::platform

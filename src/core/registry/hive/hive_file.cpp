@@ -1,9 +1,6 @@
 #include "registry/hive/hive_file.h"
 
-#include <fcntl.h>
 #include <hivex.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -24,10 +21,6 @@ using Malloced = std::unique_ptr<T, FreeDeleter>;
 
 uint32_t Le32(const unsigned char* bytes) {
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-HiveFileStamp StampOf(const struct stat& st) {
-  return {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
 [[noreturn]] void ThrowUnreadable(const std::string& path, const std::string& why) {
@@ -57,19 +50,21 @@ std::string Reason(int error) {
 // raises the first before a write and the second after it, so the hive is
 // dirty and its log files hold what the write did not finish.
 bool CheckWhole(const std::string& path, HiveFileStamp& stamp) {
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) ThrowUnreadable(path, Reason(errno));
-  struct stat st;
-  unsigned char header[0x2C];
-  bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  bool complete = regular && pread(fd, header, sizeof header, 0) == sizeof header;
-  close(fd);
-  if (!regular) ThrowUnreadable(path, "通常のファイルではありません");
-  if (complete) {
-    complete = static_cast<uint64_t>(st.st_size) >= 0x1000ull + Le32(header + 0x28);
+  platform::InputFile file;
+  if (int error = file.Open(path)) ThrowUnreadable(path, Reason(error));
+  const platform::FileStatus status = file.Status();
+  if (status.kind != platform::FileKind::Regular) {
+    ThrowUnreadable(path, "通常のファイルではありません");
   }
-  if (!complete) ThrowUnreadable(path, Reason(EINVAL));
-  stamp = StampOf(st);
+  unsigned char header[0x2C];
+  std::size_t have = 0;
+  for (std::size_t got = 1; have < sizeof header && got > 0; have += got) {
+    if (file.Read(reinterpret_cast<char*>(header) + have, sizeof header - have, got) != 0) break;
+  }
+  if (have < sizeof header || status.size < 0x1000ull + Le32(header + 0x28)) {
+    ThrowUnreadable(path, Reason(EINVAL));
+  }
+  stamp = status;
   return Le32(header + 4) != Le32(header + 8);
 }
 
@@ -83,8 +78,9 @@ std::string DirtyNote(const std::string& path) {
   std::string logs;
   for (const char* suffix : {".LOG1", ".LOG2", ".LOG"}) {
     std::string log = FindEntry(dir, name + suffix);
-    struct stat st;
-    if (!log.empty() && stat(log.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    const platform::FileStatus status =
+        log.empty() ? platform::FileStatus{} : platform::StatusOf(log);
+    if (status.kind == platform::FileKind::Regular && status.size > 0) {
       logs += (logs.empty() ? "" : ", ") + log;
     }
   }
@@ -95,8 +91,7 @@ std::string DirtyNote(const std::string& path) {
 }  // namespace
 
 HiveFileStamp StampOf(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? StampOf(st) : HiveFileStamp{};
+  return platform::StatusOf(path);
 }
 
 HiveFile::HiveFile(std::string path) : path_(std::move(path)) {

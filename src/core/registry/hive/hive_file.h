@@ -6,13 +6,12 @@
 // is in its parent's list, as Windows finds it.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "registry/registry_store.h"
 
 struct hive_h;
@@ -30,17 +29,10 @@ struct HiveEntry {
 // The words every report of damage inside a hive starts with.
 inline constexpr const char* kHiveDamaged = "ハイブが壊れています: ";
 
-// What tells that a file on disk was replaced or rewritten.
-struct HiveFileStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  long mtimeSec = 0;
-  long mtimeNsec = 0;
-
-  bool operator==(const HiveFileStamp&) const = default;
-};
-// The stamp of the file now; a file that cannot be looked at has a stamp of zeros.
+// What tells that a file on disk was replaced or rewritten: its identity,
+// size and time of the last write.
+using HiveFileStamp = platform::FileStatus;
+// The stamp of the file now; a file that cannot be looked at is Missing.
 HiveFileStamp StampOf(const std::string& path);
 
 class HiveFile {

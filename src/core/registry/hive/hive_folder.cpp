@@ -1,11 +1,9 @@
 #include "registry/hive/hive_folder.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <array>
 
 #include "common/text_codec.h"
+#include "platform/files.h"
 #include "registry/name_fold.h"
 
 namespace tarnwick {
@@ -18,8 +16,7 @@ std::string Join(const std::string& dir, std::string_view name) {
 }
 
 bool Exists(const std::string& path) {
-  struct stat st;
-  return !path.empty() && lstat(path.c_str(), &st) == 0;
+  return !path.empty() && platform::FileExists(path);
 }
 
 }  // namespace
@@ -30,19 +27,12 @@ std::string FindEntry(const std::string& dir, std::string_view name) {
   }
   std::string exact = Join(dir, name);
   if (Exists(exact)) return exact;
-  DIR* folder = opendir(dir.c_str());
-  if (!folder) return "";
+  if (dir.empty()) return "";
   const std::u16string wanted = Utf8ToUtf16(name);
-  std::string found;
-  while (const dirent* entry = readdir(folder)) {
-    std::u16string units = Utf8ToUtf16(entry->d_name);
-    if (CompareFoldedUpper(units, wanted) == 0) {
-      found = Join(dir, entry->d_name);
-      break;
-    }
+  for (const std::string& entry : platform::FolderEntries(dir)) {
+    if (CompareFoldedUpper(Utf8ToUtf16(entry), wanted) == 0) return Join(dir, entry);
   }
-  closedir(folder);
-  return found;
+  return "";
 }
 
 std::string FindPath(const std::string& dir, std::span<const std::string_view> names) {

@@ -1,12 +1,11 @@
 #include "registry/hive/hive_profiles.h"
 
-#include <sys/stat.h>
-
 #include <array>
 #include <cctype>
 #include <cstdlib>
 
 #include "common/text_codec.h"
+#include "platform/files.h"
 
 namespace tarnwick {
 namespace {
@@ -15,16 +14,11 @@ constexpr std::array<std::u16string_view, 4> kProfileList = {u"MICROSOFT", u"WIN
                                                              u"CURRENTVERSION", u"PROFILELIST"};
 
 bool Exists(const std::string& path) {
-  struct stat st;
-  return !path.empty() && lstat(path.c_str(), &st) == 0;
+  return !path.empty() && platform::FileExists(path);
 }
 
 std::string RealPath(const std::string& path) {
-  char* real = realpath(path.c_str(), nullptr);
-  if (!real) return "";
-  std::string result = real;
-  std::free(real);
-  return result;
+  return platform::RealPath(path);
 }
 
 // True when path, its links followed, is inside the folder root (already real).

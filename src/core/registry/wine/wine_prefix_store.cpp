@@ -1,9 +1,5 @@
 #include "registry/wine/wine_prefix_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -13,6 +9,7 @@
 #include "common/errors.h"
 #include "common/key_path.h"
 #include "common/text_codec.h"
+#include "platform/files.h"
 #include "registry/wine/wine_namespace.h"
 #include "registry/wine/wine_reg_parser.h"
 #include "registry/wine/wine_user_writer.h"
@@ -25,22 +22,15 @@ constexpr std::array<const char*, 3> kFileNames = {"system.reg", "userdef.reg", 
 enum FileIndex { kSystem, kUserDefault, kUser };
 
 // What Refresh() compares to tell that a file changed: wineserver saves by
-// renaming a new file over the old one, so the inode changes too.
+// renaming a new file over the old one, so its identity changes too.
 struct FileStamp {
   int error = ENOENT;  // 0 when the file was there
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  long mtimeSec = 0;
-  long mtimeNsec = 0;
+  platform::FileStatus status;
 
-  static FileStamp Of(const struct stat& st) {
-    return {0, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
-  }
+  static FileStamp Of(const platform::FileStatus& status) { return {0, status}; }
   static FileStamp Of(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return FileStamp{errno == 0 ? EIO : errno};
-    return Of(st);
+    platform::FileStatus status = platform::StatusOf(path);
+    return status.kind == platform::FileKind::Missing ? FileStamp{} : Of(status);
   }
   bool operator==(const FileStamp&) const = default;
 };
@@ -71,43 +61,38 @@ struct FileText {
 // Reads the whole file, or leaves text empty and the stamp at ENOENT when
 // there is no such file.
 void ReadRegistryFile(const std::string& path, FileText& text, FileStamp& stamp) {
-  // Never blocks in open: a FIFO is refused below instead of waiting for a writer.
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    struct stat link;
-    if (errno == ENOENT && lstat(path.c_str(), &link) != 0) return;  // no file: an empty branch
-    ThrowUnreadable(path, errno == ENOENT ? "リンク先がありません" : "");
+  // The open never blocks: a FIFO is refused below instead of waiting for a writer.
+  platform::InputFile file;
+  if (int error = file.Open(path)) {
+    if (error != ENOENT) ThrowUnreadable(path);
+    // No file: an empty branch. A link to none is a mistake to name.
+    if (platform::StatusOf(path, false).kind == platform::FileKind::Missing) return;
+    ThrowUnreadable(path, "リンク先がありません");
   }
-  struct stat st;
-  bool ok = fstat(fd, &st) == 0;
-  if (ok && !S_ISREG(st.st_mode)) {
-    close(fd);
+  const platform::FileStatus status = file.Status();
+  if (status.kind != platform::FileKind::Regular) {
     ThrowUnreadable(path, "通常のファイルではありません");
   }
-  if (ok) {
-    stamp = FileStamp::Of(st);
-    std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;
-    text.bytes.reset(new char[capacity]);
-    std::size_t done = 0;
-    for (;;) {
-      if (done == capacity) {  // the file grew
-        std::unique_ptr<char[]> larger(new char[capacity * 2]);
-        std::memcpy(larger.get(), text.bytes.get(), done);
-        text.bytes = std::move(larger);
-        capacity *= 2;
-      }
-      ssize_t n = read(fd, text.bytes.get() + done, capacity - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ok = n == 0;
-        break;
-      }
-      done += static_cast<std::size_t>(n);
+  if (status.size > kMaxRegistryFileSize) ThrowUnreadable(path, "ファイルが大きすぎます");
+  stamp = FileStamp::Of(status);
+  // Read straight into a buffer that is not cleared first.
+  std::size_t capacity = static_cast<std::size_t>(status.size) + 1;
+  text.bytes.reset(new char[capacity]);
+  std::size_t done = 0;
+  for (;;) {
+    if (done == capacity) {  // the file grew
+      if (capacity > kMaxRegistryFileSize) ThrowUnreadable(path, "ファイルが大きすぎます");
+      std::unique_ptr<char[]> larger(new char[capacity * 2]);
+      std::memcpy(larger.get(), text.bytes.get(), done);
+      text.bytes = std::move(larger);
+      capacity *= 2;
     }
-    text.size = done;
+    std::size_t got = 0;
+    if (file.Read(text.bytes.get() + done, capacity - done, got) != 0) ThrowUnreadable(path);
+    if (got == 0) break;
+    done += got;
   }
-  close(fd);
-  if (!ok) ThrowUnreadable(path);
+  text.size = done;
 }
 
 // Folded names of a path relative to a root or a key; false when it is invalid.
@@ -251,8 +236,7 @@ struct WinePrefixStore::State {
 
 std::unique_ptr<WinePrefixStore::State> WinePrefixStore::State::Load(
     const std::string& dir, const std::function<void()>& processMessages) {
-  struct stat st;
-  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  if (platform::StatusOf(dir).kind != platform::FileKind::Folder) {
     throw ERegistrySourceError("Wine のプレフィックス フォルダーが見つかりません: " + dir);
   }
   auto state = std::make_unique<State>();

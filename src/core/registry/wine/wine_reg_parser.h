@@ -39,6 +39,9 @@ struct WineRegFile {
 // counts as malformed. This bounds every recursive walk of the tree (the
 // destructor's included) on hostile files.
 inline constexpr std::size_t kWineMaxKeyDepth = 512;
+// The largest registry file read: far above any real one (the files of a
+// heavily used prefix are tens of MB), short of reading a device forever.
+inline constexpr std::size_t kMaxRegistryFileSize = std::size_t{2} << 30;
 
 // As wineserver: a key line with a longer name fails to create its key, and
 // a value line with a longer name is not inserted.

@@ -1,13 +1,12 @@
 #include "registry/wine/wine_user_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <vector>
 
+#include "common/errors.h"
+#include "common/input_file.h"
 #include "platform/files.h"
 #include "registry/wine/wine_key.h"
+#include "registry/wine/wine_reg_parser.h"
 #include "registry/wine/wine_reg_patch.h"
 #include "registry/wine/wine_reg_writer.h"
 #include "registry/wine/wine_server_check.h"
@@ -21,21 +20,12 @@ constexpr std::size_t kMaxValueName = 16383;
 
 // The text of user.reg; a missing file is a new one with only the header.
 bool ReadUserFile(const std::string& path, WineArch arch, std::string& text) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno != ENOENT) return false;
-    text = WineUserFileHeader(arch);
+  try {
+    if (!ReadInputFile(path, text, kMaxRegistryFileSize)) text = WineUserFileHeader(arch);
     return true;
+  } catch (const TarnwickError&) {
+    return false;
   }
-  char buffer[65536];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) != 0) {
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  return n == 0;
 }
 
 bool SameTree(const WineKey& a, const WineKey& b) {
