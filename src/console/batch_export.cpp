@@ -20,7 +20,9 @@ bool CancelledBeforeTheRun(ProgressPort& progress) {
 
 }  // namespace
 
-StartupOutcome RunBatchExport(Session& session, PromptPort& prompts, ProgressPort& progress) {
+console::BatchOutcome RunBatchExport(Session& session, PromptPort& prompts,
+                                     ProgressPort& progress) {
+  using console::BatchOutcome;
   if (!session.dataFileFound) {
     // A new, empty list: nothing is exported and the data file is created.
     // Said on standard error, so that a mistyped name does not pass unseen.
@@ -31,7 +33,7 @@ StartupOutcome RunBatchExport(Session& session, PromptPort& prompts, ProgressPor
   if (session.dataFileLoadFailed) {
     ErrorMessage(prompts, "データ ファイルを読み込めなかったので、書き出しを行いません。",
                  kProgramName);
-    return StartupOutcome::DataFileError;
+    return BatchOutcome::DataFileError;
   }
 
   ExportOutcome exported;
@@ -57,15 +59,14 @@ StartupOutcome RunBatchExport(Session& session, PromptPort& prompts, ProgressPor
   switch (exported.status) {
     case ExportStatus::Cancelled:
       prompts.ShowMessage("書き出しを中止しました。", kProgramName, PromptIcon::Information);
-      return StartupOutcome::Cancelled;
+      return BatchOutcome::Cancelled;
     case ExportStatus::Failed:
-      return StartupOutcome::ExportFailed;
+      return BatchOutcome::ExportFailed;
     case ExportStatus::Completed:
       break;
   }
-  if (!saved) return StartupOutcome::SaveFailed;
-  return exported.losses.Empty() ? StartupOutcome::BatchSucceeded
-                                 : StartupOutcome::ExportedWithLosses;
+  if (!saved) return BatchOutcome::SaveFailed;
+  return exported.losses.Empty() ? BatchOutcome::Succeeded : BatchOutcome::ExportedWithLosses;
 }
 
 }  // namespace tarnwick

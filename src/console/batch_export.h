@@ -4,14 +4,13 @@
 #pragma once
 
 #include "backitem/startup.h"
+#include "console/exit_status.h"
 
 namespace tarnwick {
 
 class ProgressPort;
 class PromptPort;
 
-// Outcomes, in the order they win: DataFileError, Cancelled, ExportFailed,
-// SaveFailed, BatchSucceeded.
-StartupOutcome RunBatchExport(Session& session, PromptPort& prompts, ProgressPort& progress);
+console::BatchOutcome RunBatchExport(Session& session, PromptPort& prompts, ProgressPort& progress);
 
 }  // namespace tarnwick

@@ -115,17 +115,21 @@ class ConsolePorts : public StartupPorts {
   std::unique_ptr<ProgressPort> window_;
 };
 
-StartupOutcome StartAndExport(Session& session, ConsolePorts& ports, const StartupInput& input) {
+// The exit status; usage tells that the command line was wrong.
+int StartAndExport(Session& session, ConsolePorts& ports, const StartupInput& input, bool& usage) {
   try {
     SetCancelEndsAtOnce(true);
     StartupOutcome outcome = StartProgram(session, input, ports);
     SetCancelEndsAtOnce(false);  // from here a cancel is checked, and the data file saved
-    if (outcome != StartupOutcome::Started || !session.options.BatchExport) return outcome;
-    return RunBatchExport(session, ports.Prompts(), ports.Progress());
+    usage = outcome == StartupOutcome::CommandLineError;
+    if (outcome == StartupOutcome::Started && !session.options.BatchExport)
+      return ReportNoDisplay();
+    if (outcome != StartupOutcome::Started) return ExitStatusFor(outcome);
+    return ExitStatusFor(RunBatchExport(session, ports.Prompts(), ports.Progress()));
   } catch (const std::exception& e) {
     // Not expected past the core's own handling; still never a silent success.
     ErrorMessage(ports.Prompts(), e.what(), kProgramName);
-    return StartupOutcome::ExportFailed;
+    return kExitExportFailed;
   }
 }
 
@@ -139,13 +143,11 @@ int RunBatch(const StartupInput& input, const RegistrySourceFactory& openSource,
   // take the registry tree apart piece by piece.
   static Session& session = *new Session;
   ConsolePorts ports(session.state.ProgressOff, openSource, windowProgress);
-  StartupOutcome outcome = StartAndExport(session, ports, input);
+  bool usage = false;
+  const int status = StartAndExport(session, ports, input, usage);
   if (int signo = ReceivedCancelSignal(); signo != 0) return CancelledExitStatus(signo);
-  if (outcome == StartupOutcome::CommandLineError && isatty(STDERR_FILENO)) {
-    std::fputs(kUsage, stderr);
-  }
-  if (outcome == StartupOutcome::Started) return ReportNoDisplay();
-  return ExitStatusFor(outcome);
+  if (usage && isatty(STDERR_FILENO)) std::fputs(kUsage, stderr);
+  return status;
 }
 
 int PrintUsage() {

@@ -4,28 +4,34 @@ namespace tarnwick::console {
 
 int ExitStatusFor(StartupOutcome outcome) {
   switch (outcome) {
-    case StartupOutcome::BatchSucceeded:
-      return kExitSuccess;
-    case StartupOutcome::ExportedWithLosses:
-      return kExitIncomplete;
-    case StartupOutcome::ExportFailed:
-      return kExitExportFailed;
     case StartupOutcome::CommandLineError:
       return kExitCommandLine;
-    case StartupOutcome::SaveFailed:
-      return kExitSaveFailed;
-    case StartupOutcome::DataFileError:
-      return kExitDataFile;
     case StartupOutcome::RegistrySourceError:
       return kExitRegistrySource;
     case StartupOutcome::AlreadyRunning:
       return kExitAlreadyRunning;
     case StartupOutcome::Started:
       return kExitNoWindow;
-    case StartupOutcome::Cancelled:
-      return kExitCancelled;
   }
   return kExitExportFailed;  // never 0 for an outcome not listed
+}
+
+int ExitStatusFor(BatchOutcome outcome) {
+  switch (outcome) {
+    case BatchOutcome::Succeeded:
+      return kExitSuccess;
+    case BatchOutcome::ExportedWithLosses:
+      return kExitIncomplete;
+    case BatchOutcome::ExportFailed:
+      return kExitExportFailed;
+    case BatchOutcome::SaveFailed:
+      return kExitSaveFailed;
+    case BatchOutcome::DataFileError:
+      return kExitDataFile;
+    case BatchOutcome::Cancelled:
+      return kExitCancelled;
+  }
+  return kExitExportFailed;
 }
 
 }  // namespace tarnwick::console

@@ -18,6 +18,18 @@ inline constexpr int kExitIncomplete = 8;   // exported, but the backup does not
 inline constexpr int kExitWouldChange = 9;  // --compare: the import would change the registry
 inline constexpr int kExitCancelled = 130;  // as a shell reports SIGINT
 
+// How a batch export ended after start-up, in the order they win.
+enum class BatchOutcome {
+  DataFileError,       // the data file could not be read; nothing written
+  Cancelled,           // the data file was still saved
+  ExportFailed,        // the data file was still saved
+  SaveFailed,          // the export succeeded, the data file could not be saved
+  ExportedWithLosses,  // both succeeded, but the backup does not hold everything
+  Succeeded,
+};
+
+// A start that ended the run; Started: the window was wanted without a display.
 int ExitStatusFor(StartupOutcome outcome);
+int ExitStatusFor(BatchOutcome outcome);
 
 }  // namespace tarnwick::console

@@ -64,11 +64,9 @@ class StartupTest : public testing::Test {
     return StartProgram(session, input, ports);
   }
   std::string workingDir, configDir;  // the program's folder for both unless a test sets them
-  StartupOutcome StartBatch(std::vector<std::string> arguments = {"-w"}) {
-    StartupOutcome outcome = Start(std::move(arguments));
-    return outcome == StartupOutcome::Started
-               ? RunBatchExport(session, ports.prompts, ports.progress)
-               : outcome;
+  console::BatchOutcome StartBatch() {
+    EXPECT_EQ(Start({"-w"}), StartupOutcome::Started);
+    return RunBatchExport(session, ports.prompts, ports.progress);
   }
   std::string Read(const std::string& name) { return ReadFileBytes(dir.File(name)); }
   void Write(const std::string& name, const std::string& bytes) {
@@ -164,7 +162,7 @@ TEST_F(StartupTest, FailedRegistrationIsReportedAndStartUpGoesOn) {
   ports.store.AddKey("HKCU\\Software\\Wendlor");
   ports.store.SetReadOnly("HKCU\\Software\\Wendlor");
   Write("tarnwick.dat", DataFile(kFooItem));
-  EXPECT_EQ(StartBatch(), StartupOutcome::BatchSucceeded);
+  EXPECT_EQ(StartBatch(), console::BatchOutcome::Succeeded);
   ASSERT_EQ(ports.prompts.shown.size(), 1u);
   EXPECT_EQ(ports.prompts.shown[0].text.rfind("アップデート チェッカーに登録できませんでした。", 0),
             0u);
@@ -177,7 +175,7 @@ TEST_F(StartupTest, CancelledExportRestoresTheRegFileAndSavesItemChanges) {
   Write("tarnwick.reg", "earlier");
   Write("tarnwick.reg.bak", "older");
   ports.progress.cancelAtCheck = 3;  // the pre-check, the missing item, then foo's value
-  EXPECT_EQ(StartBatch(), StartupOutcome::Cancelled);
+  EXPECT_EQ(StartBatch(), console::BatchOutcome::Cancelled);
   EXPECT_EQ(Read("tarnwick.reg"), "earlier");
   EXPECT_EQ(Read("tarnwick.reg.bak"), "older");
   EXPECT_NE(Read("tarnwick.dat").find("gone=HKCU\\Software\\Gone,,1"), std::string::npos);
@@ -187,7 +185,7 @@ TEST_F(StartupTest, CancelledExportRestoresTheRegFileAndSavesItemChanges) {
 TEST_F(StartupTest, CancelRequestedDuringStartUpSkipsTheExport) {
   Write("tarnwick.dat", DataFile(kFooItem));
   ports.progress.cancelAtCheck = 1;
-  EXPECT_EQ(StartBatch(), StartupOutcome::Cancelled);
+  EXPECT_EQ(StartBatch(), console::BatchOutcome::Cancelled);
   EXPECT_FALSE(FileExists(dir.File("tarnwick.reg")));
 }
 
@@ -197,7 +195,7 @@ TEST_F(StartupTest, AFailedSaveOutranksAnIncompleteBackup) {
   std::string data = DataFile(kFooItem);
   Write("tarnwick.dat", data.replace(data.find("205"), 3, "204"));
   chmod(dir.File("tarnwick.dat").c_str(), 0444);
-  EXPECT_EQ(StartBatch(), StartupOutcome::SaveFailed);
+  EXPECT_EQ(StartBatch(), console::BatchOutcome::SaveFailed);
   EXPECT_EQ(Texts().front().substr(0, Texts().front().find(':')),
             "バックアップにはすべてが入っていません");
 }
@@ -207,7 +205,7 @@ TEST_F(StartupTest, AFailedExportOutranksAFailedSave) {
   std::string data = DataFile(kFooItem, "RegEditVer=4\r\nRegFileName=no/such/out\r\n");
   Write("tarnwick.dat", data.replace(data.find("205"), 3, "204"));
   chmod(dir.File("tarnwick.dat").c_str(), 0444);
-  EXPECT_EQ(StartBatch(), StartupOutcome::ExportFailed);
+  EXPECT_EQ(StartBatch(), console::BatchOutcome::ExportFailed);
 }
 
 }  // namespace

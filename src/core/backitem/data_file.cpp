@@ -139,11 +139,11 @@ bool IsDataFile1xxBackup(const std::string& fileName) {
   return fileName.find(".1xx.") != std::string::npos;
 }
 
-void LoadDataFile(DataFileContext& context) {
+bool LoadDataFile(DataFileContext& context) {
   ProgramState& state = context.state;
   if (IsDataFile1xxBackup(state.DataFileName)) {
     ErrorMessage(context.prompts, "version 1.xx 用データのバックアップ ファイルは開けません。");
-    return;
+    return false;
   }
   // Read once; again only after the conversion below, or when the user
   // asks to try again.
@@ -191,6 +191,7 @@ void LoadDataFile(DataFileContext& context) {
   // only a change the user makes marks the list for saving. Renamed items
   // are saved under their new names.
   state.DataModified = !gaveUp && (!exists || versionDiffered || !renamed.empty());
+  return !gaveUp;
 }
 
 bool SaveDataFile(DataFileContext& context) {

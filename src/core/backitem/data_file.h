@@ -23,10 +23,11 @@ struct DataFileContext {
   BackListView* view = nullptr;
 };
 
-// Fills the (empty) item list and Settings from DataFileName. Throws
-// EInOutError when the file exists but cannot be read, or a 1.xx file cannot
-// be converted.
-void LoadDataFile(DataFileContext& context);
+// Fills the (empty) item list and Settings from DataFileName. False when the
+// file could not be read and the user gave up (Cancel on Retry/Cancel, or a
+// 1.xx backup refused). Throws EInOutError when the file exists but cannot
+// be opened, or a 1.xx file cannot be converted.
+bool LoadDataFile(DataFileContext& context);
 
 // Writes the items and Settings when DataModified is set. A failure to read
 // the existing file or to write the new one asks Retry/Cancel; returns false

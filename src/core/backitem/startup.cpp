@@ -17,32 +17,6 @@
 namespace tarnwick {
 namespace {
 
-// Passes prompts on and remembers whether one reported a failure the user
-// gave up on: an error box, or Cancel on a Retry/Cancel question.
-class FailureWatch : public PromptPort {
- public:
-  explicit FailureWatch(PromptPort& inner) : inner_(inner) {}
-  bool Failed() const { return failed_; }
-
-  void ShowMessage(const std::string& text, const std::string& caption, PromptIcon icon) override {
-    if (icon == PromptIcon::Error) failed_ = true;
-    inner_.ShowMessage(text, caption, icon);
-  }
-  PromptAnswer AskRetryCancel(const std::string& text, const std::string& caption) override {
-    PromptAnswer answer = inner_.AskRetryCancel(text, caption);
-    if (answer != PromptAnswer::Retry) failed_ = true;
-    return answer;
-  }
-  PromptAnswer AskYesNo(const std::string& text, const std::string& caption,
-                        PromptIcon icon) override {
-    return inner_.AskYesNo(text, caption, icon);
-  }
-
- private:
-  PromptPort& inner_;
-  bool failed_ = false;
-};
-
 void SetProgramFileNames(Session& session, const StartupInput& input) {
   ProgramState& state = session.state;
   state.ExeFileName = GetLongFileName(input.programPath);
@@ -72,15 +46,14 @@ void MakeConfigDir(const ProgramState& state, const std::string& configDir) {
 void LoadData(Session& session, PromptPort& prompts) {
   ProgramState& state = session.state;
   session.dataFileFound = platform::FileExists(state.DataFileName);
-  FailureWatch watch(prompts);
-  DataFileContext context{state, session.items, watch, nullptr};
+  DataFileContext context{state, session.items, prompts, nullptr};
   try {
-    LoadDataFile(context);
+    session.dataFileLoadFailed = !LoadDataFile(context);
   } catch (const std::exception& e) {
-    ErrorMessage(watch, "ファイル '" + state.DataFileName + "' が開けません。\r\n" + e.what(),
+    ErrorMessage(prompts, "ファイル '" + state.DataFileName + "' が開けません。\r\n" + e.what(),
                  kProgramName);
+    session.dataFileLoadFailed = true;
   }
-  session.dataFileLoadFailed = watch.Failed();
 }
 
 // Registration is not worth failing a start (or a backup) for: a failure is

@@ -67,16 +67,10 @@ struct Session {
 };
 
 enum class StartupOutcome {
-  Started,             // ready: the window, or the batch export with options.BatchExport
-  BatchSucceeded,      // the export and the save succeeded
-  ExportedWithLosses,  // both succeeded, but the backup does not hold everything
-  ExportFailed,        // the data file was still saved
-  SaveFailed,          // the export succeeded, the data file could not be saved
-  Cancelled,           // the export was cancelled; the data file was still saved
-  CommandLineError,    // nothing read or written
+  Started,           // ready: the window, or the batch export with options.BatchExport
+  CommandLineError,  // nothing read or written
   AlreadyRunning,
   RegistrySourceError,  // nothing read or written
-  DataFileError,        // batch mode: the data file could not be read; nothing written
 };
 
 inline constexpr const char* kProgramName = "Tarnwick";
