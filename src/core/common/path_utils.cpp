@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/paths.h"
+
 namespace tarnwick {
 namespace {
 
@@ -216,48 +218,59 @@ std::string GetLongFileName(std::string_view path) {
 
 }  // namespace posixpath
 
-#ifdef _WIN32
-namespace native = winpath;
+namespace {
+
+// The Windows rules with the system's answers.
+class NativeWin : public WinPathSystem {
+ public:
+  std::string FullPathName(std::string_view path) const override {
+    return platform::WinFullPathName(path);
+  }
+  std::optional<std::string> FindEntry(std::string_view folder,
+                                       std::string_view name) const override {
+    return platform::WinFindEntry(folder, name);
+  }
+};
+
+}  // namespace
+
+const WinPathSystem& NativeWinPathSystem() {
+  static const NativeWin native;
+  static const WinPathSystem lexical;
+  return platform::kWindows ? static_cast<const WinPathSystem&>(native) : lexical;
+}
 
 std::string ResolveFileName(std::string_view name, std::string_view defaultExt,
                             std::string_view baseDir) {
-  return winpath::ResolveFileName(name, defaultExt, baseDir, NativeWinPathSystem());
+  return platform::kWindows
+             ? winpath::ResolveFileName(name, defaultExt, baseDir, NativeWinPathSystem())
+             : posixpath::ResolveFileName(name, defaultExt, baseDir);
 }
 
 std::string GetLongFileName(std::string_view path) {
-  return winpath::GetLongFileName(path, NativeWinPathSystem());
+  return platform::kWindows ? winpath::GetLongFileName(path, NativeWinPathSystem())
+                            : posixpath::GetLongFileName(path);
 }
-#else
-namespace native = posixpath;
-
-std::string ResolveFileName(std::string_view name, std::string_view defaultExt,
-                            std::string_view baseDir) {
-  return posixpath::ResolveFileName(name, defaultExt, baseDir);
-}
-
-std::string GetLongFileName(std::string_view path) {
-  return posixpath::GetLongFileName(path);
-}
-#endif
 
 std::string ExtractFilePath(std::string_view path) {
-  return native::ExtractFilePath(path);
+  return platform::kWindows ? winpath::ExtractFilePath(path) : posixpath::ExtractFilePath(path);
 }
 std::string ExtractFileDir(std::string_view path) {
-  return native::ExtractFileDir(path);
+  return platform::kWindows ? winpath::ExtractFileDir(path) : posixpath::ExtractFileDir(path);
 }
 std::string ExtractFileName(std::string_view path) {
-  return native::ExtractFileName(path);
+  return platform::kWindows ? winpath::ExtractFileName(path) : posixpath::ExtractFileName(path);
 }
 std::string ExtractFileExt(std::string_view path) {
-  return native::ExtractFileExt(path);
+  return platform::kWindows ? winpath::ExtractFileExt(path) : posixpath::ExtractFileExt(path);
 }
 std::string ExtractPathNoDrive(std::string_view path) {
-  return native::ExtractPathNoDrive(path);
+  return platform::kWindows ? winpath::ExtractPathNoDrive(path)
+                            : posixpath::ExtractPathNoDrive(path);
 }
-
 std::string ChangeFileExt(std::string_view path, std::string_view ext) {
-  return native::ChangeFileExt(path, ext);
+  return platform::kWindows ? winpath::ChangeFileExt(path, ext)
+                            : posixpath::ChangeFileExt(path, ext);
 }
 
 }  // namespace tarnwick

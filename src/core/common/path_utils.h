@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/system.h"
+
 namespace tarnwick {
 
 // The platform services the Windows rules need. The defaults are lexical and
@@ -73,12 +75,9 @@ std::string GetLongFileName(std::string_view path);
 }  // namespace posixpath
 
 // The native rules.
-#ifdef _WIN32
-inline constexpr char kPathDelim = '\\';
+inline constexpr char kPathDelim = platform::kWindows ? '\\' : '/';
+// The system's answers on Windows; elsewhere the lexical defaults.
 const WinPathSystem& NativeWinPathSystem();
-#else
-inline constexpr char kPathDelim = '/';
-#endif
 std::string ExtractFilePath(std::string_view path);
 std::string ExtractFileDir(std::string_view path);
 std::string ExtractFileName(std::string_view path);

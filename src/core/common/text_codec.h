@@ -8,11 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick {
+#include "platform/utf.h"
 
-std::u16string Utf8ToUtf16(std::string_view utf8);
-std::string Utf16ToUtf8(std::u16string_view utf16);
-void AppendUtf8AsUtf16(std::u16string& out, std::string_view utf8);
+namespace tarnwick {
 
 std::string Utf16ToCp932(std::u16string_view utf16);
 void AppendUtf16AsCp932(std::string& out, std::u16string_view utf16);

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "common/text_codec.h"
+#include "platform/utf.h"
 #include "platform/text.h"
 
 namespace tarnwick::platform {

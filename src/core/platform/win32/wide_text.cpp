@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "common/text_codec.h"
+#include "platform/utf.h"
 
 namespace tarnwick::platform {
 
