@@ -154,7 +154,10 @@ check_package() ( # build-dir deb
   dpkg-deb -x "$deb" "$root"
   # Hints left out: Utility and System are both main categories on purpose.
   desktop-file-validate --no-hints "$root/usr/share/applications/tarnwick.desktop"
-  appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >/dev/null
+  # Shown when it fails; on success it only notes that the ID's top-level
+  # domain, the reserved .invalid, is not one it knows.
+  out=$(appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml 2>&1) ||
+    { echo "$out" >&2; exit 1; }
   # The units of one instance, their program the unpacked one; systemd
   # names a key it does not know without failing, so any output fails.
   mkdir "$root/units"
