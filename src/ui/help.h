@@ -1,8 +1,9 @@
-// Help: short HTML pages in Japanese, installed in "help/" beside the
-// program and opened in the desktop's browser at the page of the context
-// asked for (the default topic, 14 main window, 36 options, 62 properties).
-// A compiled help file beside the program, where the system has a viewer
-// for it (HTML Help on Windows), is shown instead.
+// Help: short HTML pages in Japanese, in "help/" beside the program or in
+// share/tarnwick/help/ of an installation (start-up picks the folder),
+// opened in the desktop's browser at the page of the context asked for (the
+// default topic, 14 main window, 36 options, 62 properties). A compiled
+// help file beside the program, where the system has a viewer for it (HTML
+// Help on Windows), is shown instead.
 #pragma once
 
 #include <string>

@@ -140,7 +140,7 @@ StartupOutcome RunWindow(int& argc, char** argv, const StartupInput& input,
   if (outcome != StartupOutcome::Started) return outcome;
   TProgressForm progress(session.state.ProgressOff);
   QtFileDialogs files;
-  DesktopHelp help(session.state.ProgramDir + "help" + kPathDelim, session.helpFileName);
+  DesktopHelp help(session.helpDir, session.helpFileName);
   TMainForm window(session, ports.Prompts(), files, progress, help);
   if (session.state.Window.State == 2) {
     window.showMaximized();

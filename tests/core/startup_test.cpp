@@ -85,11 +85,27 @@ TEST_F(StartupTest, FileNamesDefaultToTheProgramsNameAndFolder) {
   EXPECT_EQ(state.ExeFileName, dir.File("tarnwick"));
   EXPECT_EQ(state.ProgramDir, dir.Path() + "/");
   EXPECT_EQ(session.helpFileName, dir.File("tarnwick.chm"));
+  EXPECT_EQ(session.helpDir, dir.File("help/"));  // missing: the browser names it
   EXPECT_EQ(state.IniFileName, dir.File("tarnwick.ini"));
   EXPECT_EQ(state.DataFileName, dir.File("tarnwick.dat"));
   EXPECT_EQ(ports.opened, std::vector<std::string>{"/home/user/.wine"});
   EXPECT_FALSE(session.options.BatchExport);
   EXPECT_TRUE(ports.prompts.shown.empty());
+}
+
+TEST_F(StartupTest, HelpPagesBesideTheProgramComeBeforeTheInstalledOnes) {
+  std::filesystem::create_directories(dir.File("usr/share/tarnwick/help"));
+  Write("usr/share/tarnwick/help/index.html", "");
+  StartupInput input{dir.File("usr/bin/tarnwick"), {}, "/home/user/.wine", "", ""};
+  ASSERT_EQ(StartProgram(session, input, ports), StartupOutcome::Started);
+  EXPECT_EQ(session.helpDir, dir.File("usr/share/tarnwick/help/"));
+
+  std::filesystem::create_directories(dir.File("usr/bin/help"));
+  Write("usr/bin/help/index.html", "");
+  Session beside;
+  ports.source = std::make_unique<MemoryStore>();
+  ASSERT_EQ(StartProgram(beside, input, ports), StartupOutcome::Started);
+  EXPECT_EQ(beside.helpDir, dir.File("usr/bin/help/"));
 }
 
 TEST_F(StartupTest, CommandLineNamesResolveAgainstTheWorkingFolder) {

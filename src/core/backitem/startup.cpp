@@ -17,11 +17,24 @@
 namespace tarnwick {
 namespace {
 
+// The help pages beside the program (a build, the Windows zip, a portable
+// copy), else in share/tarnwick/help/ next to the program's bin folder,
+// where the Debian package puts them. Beside it when neither is there: the
+// browser then names the missing page.
+std::string HelpFolder(const std::string& programDir) {
+  const std::string beside = programDir + "help" + kPathDelim;
+  if (platform::FileExists(beside + "index.html")) return beside;
+  const std::string installed = ExtractFilePath(ExtractFileDir(programDir)) + "share" + kPathDelim +
+                                "tarnwick" + kPathDelim + "help" + kPathDelim;
+  return platform::FileExists(installed + "index.html") ? installed : beside;
+}
+
 void SetProgramFileNames(Session& session, const StartupInput& input) {
   ProgramState& state = session.state;
   state.ExeFileName = GetLongFileName(input.programPath);
   state.ProgramDir = ExtractFilePath(state.ExeFileName);
   session.helpFileName = ChangeFileExt(state.ExeFileName, ".chm");
+  session.helpDir = HelpFolder(state.ProgramDir);
   state.IniFileName = ChangeFileExt(state.ExeFileName, ".ini");
   state.DataFileName = ChangeFileExt(state.ExeFileName, ".dat");
   if (input.configDir.empty()) return;

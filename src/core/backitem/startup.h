@@ -60,6 +60,7 @@ struct Session {
   TBackItems items;
   CommandLineOptions options;
   std::string helpFileName;
+  std::string helpDir;                   // the help pages' folder, with a trailing separator
   std::string registrySource;            // the prefix folder in use
   std::unique_ptr<RegistryStore> store;  // each user opens accessors of its own
   bool dataFileFound = false;            // the data file existed when start-up read it
