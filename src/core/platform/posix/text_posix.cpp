@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/utf.h"
 #include "platform/text.h"
+#include "platform/utf.h"
 
 namespace tarnwick::platform {
 namespace {
