@@ -4,7 +4,8 @@
 # versions and compared byte for byte with the expected files; each export
 # is imported again under a fresh key name and must bring back every value;
 # FullRestore must remove a subkey added after the backup; --compare must
-# find nothing to change after each import; and the Linux
+# find nothing to change after each import, as after importing files that
+# Windows' regedit wrote; and the Linux
 # program, reading the same prefix's files, must write the same bytes,
 # also of hostile names and data.
 #   wine_e2e.sh TARNWICK_EXE EXPECTED_DIR [LINUX_TARNWICK]
@@ -175,6 +176,17 @@ wine "$exe" --compare "$(win "$work/v5.reg")" >"$work/compare.txt" 2>&1 || statu
 if wine reg query 'HKCU\Software\TarnwickE2E\Added' >/dev/null 2>&1; then
   fail "FullRestore left a subkey added after the backup"
 fi
+
+# Files Windows' own regedit wrote: imported by Wine's regedit, each must
+# compare as no change, so the reader reads them as a real importer does.
+for file in "$(dirname "$0")"/../data/windows-regedit/*.reg; do
+  wine reg delete 'HKCU\Software\Wine\regedit_test' /f >/dev/null 2>&1 || true
+  wine regedit /S "$(win "$file")"
+  status=0
+  wine "$exe" --compare "$(win "$file")" >"$work/compare.txt" 2>&1 || status=$?
+  [ "$status" = 0 ] || fail "Windows' $(basename "$file") after its import: status $status, $(cat "$work/compare.txt")"
+done
+wine reg delete 'HKCU\Software\Wine\regedit_test' /f >/dev/null 2>&1 || true
 
 # Hostile names and data, which no importer makes: written into the prefix's
 # files while wineserver is down. Both programs leave out the names with
