@@ -1,6 +1,7 @@
-// Reading the program's own input files (the data file and the settings
-// file): only a regular file is read, never a folder, a device or a FIFO, up
-// to a size no real file of the kind reaches, and its text must be CP932.
+// Reading the program's input files (the data file, the settings file, REG
+// files and the Wine registry's): only a regular file is read, never a
+// folder, a device or a FIFO, up to a size no real file of the kind reaches.
+// The data and settings files' text must be CP932.
 #pragma once
 
 #include <cstddef>
