@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QtGlobal>
 #include <algorithm>
 #include <cstdlib>
@@ -134,6 +135,10 @@ StartupOutcome RunWindow(int& argc, char** argv, const StartupInput& input,
                          const RegistrySourceFactory& openSource) {
   QApplication app(argc, argv);
   UseJapaneseFont();
+  // The installed icon, and the desktop entry by which Wayland finds it;
+  // Windows takes the program file's own.
+  QGuiApplication::setDesktopFileName("tarnwick");
+  if (!platform::kWindows) QApplication::setWindowIcon(QIcon::fromTheme("tarnwick"));
   Session session;
   WindowPorts ports(openSource);
   StartupOutcome outcome = StartProgram(session, input, ports);
