@@ -64,6 +64,20 @@ std::string Number(std::size_t n) {
   return std::to_string(n);
 }
 
+// UTF-16LE bytes of units into out, reusing its buffer.
+void AssignLeBytes(std::string& out, Text units) {
+  out.resize(units.size() * 2);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out.data(), units.data(), out.size());
+  } else {
+    char* p = out.data();
+    for (char16_t unit : units) {
+      *p++ = static_cast<char>(unit & 0xFF);
+      *p++ = static_cast<char>(unit >> 8);
+    }
+  }
+}
+
 // The first quote or backslash at or after from; the size when there is none.
 std::size_t QuoteOrBackslash(Text text, std::size_t from) {
   std::size_t i = from;
@@ -296,16 +310,7 @@ class Reader {
       return Problem("文字列が正しくありません");
     }
     text_.push_back(u'\0');
-    data_.resize(text_.size() * 2);
-    if constexpr (std::endian::native == std::endian::little) {
-      std::memcpy(data_.data(), text_.data(), data_.size());
-    } else {
-      char* out = data_.data();
-      for (char16_t unit : text_) {
-        *out++ = static_cast<char>(unit & 0xFF);
-        *out++ = static_cast<char>(unit >> 8);
-      }
-    }
+    AssignLeBytes(data_, text_);
     sink_.Value(Text(name_), kRegSz, std::string_view(data_), valueLine_);
   }
 
@@ -402,12 +407,7 @@ class Reader {
       } else {
         if (data.back() != 0) data.push_back('\0');
         if (wide_.size() < data.size()) wide_.resize(data.size());
-        const std::size_t units = Cp932ToUtf16Units(data, wide_.data());
-        data.resize(units * 2);
-        for (std::size_t i = 0; i < units; ++i) {
-          data[2 * i] = static_cast<char>(wide_[i] & 0xFF);
-          data[2 * i + 1] = static_cast<char>(wide_[i] >> 8);
-        }
+        AssignLeBytes(data, Text(wide_.data(), Cp932ToUtf16Units(data, wide_.data())));
       }
     }
     sink_.Value(Text(name_), type, std::string_view(data), valueLine_);
