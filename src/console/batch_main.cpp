@@ -122,9 +122,9 @@ int StartAndExport(Session& session, ConsolePorts& ports, const StartupInput& in
     StartupOutcome outcome = StartProgram(session, input, ports);
     SetCancelEndsAtOnce(false);  // from here a cancel is checked, and the data file saved
     usage = outcome == StartupOutcome::CommandLineError;
-    if (outcome == StartupOutcome::Started && !session.options.BatchExport)
-      return ReportNoDisplay();
-    if (outcome != StartupOutcome::Started) return ExitStatusFor(outcome);
+    if (outcome != StartupOutcome::Started || !session.options.BatchExport) {
+      return ExitStatusFor(outcome);
+    }
     return ExitStatusFor(RunBatchExport(session, ports.Prompts(), ports.Progress()));
   } catch (const std::exception& e) {
     // Not expected past the core's own handling; still never a silent success.
@@ -147,6 +147,7 @@ int RunBatch(const StartupInput& input, const RegistrySourceFactory& openSource,
   const int status = StartAndExport(session, ports, input, usage);
   if (int signo = ReceivedCancelSignal(); signo != 0) return CancelledExitStatus(signo);
   if (usage && isatty(STDERR_FILENO)) std::fputs(kUsage, stderr);
+  if (status == kExitNoWindow) return ReportNoDisplay();  // the window was wanted
   return status;
 }
 
